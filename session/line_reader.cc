@@ -17,8 +17,10 @@ LineRead ReadLine(FILE* in, char (&line)[kLineSize]) {
   int c;
   while ((c = getc(in)) != EOF) {
     read_any = true;
-    if (c == '\n')
+    if (c == '\n') {
+      held_return = false;  // a carriage return before the line feed is dropped
       break;
+    }
     if (held_return) {
       keep('\r');
       held_return = false;
