@@ -7,15 +7,11 @@
 #include <vector>
 
 #include "tests/golden.h"
+#include "tests/golden_text.h"
 
 namespace {
 
-const std::vector<std::string> kSrv = {"Srv"};
-const std::string kStart = "** Starting remote console session with Srv **\n";
-// Every cycle: an empty line, the banner and the prompt.
-const std::string kPrompt = "\n>>Pellomar for Srv\n>>Type 'stop' to end this program\n> ";
-const std::string kEnd = "\n** Pellomar terminated **\nRemote console session closed.\n";
-const std::string kProbe = "ConsoleCommand \"Srv\" \"\" -> 1\nFreeResponse 1\n";
+using namespace golden;
 
 const std::string kUsage =
     "Simulates a Pellomar session at a DOS prompt.\n\n"
@@ -29,17 +25,6 @@ const std::string kUsage =
     "merely sends the commands that you type and returns the results.\n"
     "\nvexmor: a remote console for Pellomar servers through the Velmora runtime.\n"
     "version 1.0a\n";
-
-// The calls of one command that succeeds with handle `handle`.
-std::string Sent(const std::string& command, int handle) {
-  std::string h = std::to_string(handle);
-  return "ConsoleCommand \"Srv\" " + LogQuote(command) + " -> " + h + "\nLockResponse " + h +
-         "\nUnlockResponse " + h + "\nFreeResponse " + h + "\n";
-}
-
-std::string Record(const std::string& command) {
-  return "[HH:MM:SS] COMMAND SENT: " + command + "\n";
-}
 
 using SessionTest = GoldenTest;
 
@@ -129,8 +114,8 @@ TEST_F(SessionTest, OnlyTheWordStopEndsTheSession) {
   }
   GoldenRun run = Run(kSrv, "stop now\nstopper\nstop\n");
   EXPECT_EQ(run.out, kStart + kPrompt + Record("stop now") +
-                         "Command sent - no immediate server response\n" + kPrompt +
-                         Record("stopper") + "Command sent - no immediate server response\n" +
+                         kNoResponse + kPrompt +
+                         Record("stopper") + kNoResponse +
                          kPrompt + kEnd);
   EXPECT_EQ(run.calls, Bracket(kSrv, kProbe + Sent("stop now", 2) + Sent("stopper", 3)));
 }
@@ -151,7 +136,7 @@ TEST_F(SessionTest, EndOfInputEndsTheSessionAsStopDoes) {
   for (const char* input : {"cmd\n", "cmd"}) {
     run = Run(kSrv, input);
     EXPECT_EQ(run.out, kStart + kPrompt + Record("cmd") +
-                           "Command sent - no immediate server response\n" + kPrompt + kEnd)
+                           kNoResponse + kPrompt + kEnd)
         << input;
     EXPECT_EQ(run.calls, Bracket(kSrv, kProbe + Sent("cmd", 2))) << input;
   }
@@ -164,7 +149,7 @@ TEST_F(SessionTest, PipedInputKeepsEveryLine) {
   for (int i = 0; i < 300; ++i) {
     std::string command = "cmd " + std::to_string(i);
     input += command + "\n";
-    out += kPrompt + Record(command) + "Command sent - no immediate server response\n";
+    out += kPrompt + Record(command) + kNoResponse;
     calls += Sent(command, i + 2);
   }
   GoldenRun run = Run(kSrv, input + "stop\n");
@@ -178,7 +163,7 @@ TEST_F(SessionTest, LinesThatDoNotFitOrHoldANulAreNotSent) {
                       std::string(100000, 'z') + "\n" + std::string("ab\0cd\n", 6) + "stop\n";
   GoldenRun run = Run(kSrv, input);
   EXPECT_EQ(run.out, kStart + kPrompt + Record(longest) +
-                         "Command sent - no immediate server response\n" + kPrompt +
+                         kNoResponse + kPrompt +
                          "Line not sent: it is longer than 255 characters.\n" + kPrompt +
                          "Line not sent: it is longer than 255 characters.\n" + kPrompt +
                          "Line not sent: it contains a NUL character.\n" + kPrompt + kEnd);
