@@ -1,0 +1,371 @@
+// vexmor's benchmark: what vexmor costs per command and per byte of a reply,
+// against floor programs that do the least the same output needs.
+//
+//   vexmor_bench [--long] [--runs N]
+//
+// Every figure is CPU time (user + system, as the operating system accounted it
+// to the child) or peak resident memory, from runs of vexmor and its floor that
+// alternate, so that both see the same load on a shared machine. Medians are
+// compared; the spread of the runs is printed beside them. The benchmark checks
+// that vexmor and its floor wrote the same bytes (time stamps aside), so that
+// the floor cannot pass for one while doing less. It asserts nothing about time:
+// it ends with status 1 only when a run fails or the outputs differ.
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/measure.h"
+#include "bench/same_output.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr char kCommand[] = "show server";
+constexpr char kReply[] = "Server Srv: Pellomar 5.1, up 3 days 04:11, 12 users, 4 tasks";
+constexpr long long kBigReply = 256LL * 1024 * 1024;
+// One line of a long log, repeated to fill the big reply (an escape of the
+// double's script).
+constexpr char kBigReplyLine[] = "2024-03-01 02:00:17 BACKUP: volume SYS copied, 1024 files\\n";
+
+struct Config {
+  long commands = 100000;
+  int rounds = 11;         // runs of each program per comparison
+  int memory_rounds = 3;   // runs per peak-memory figure
+  int startup_rounds = 31;
+};
+
+struct Stats {
+  double median = 0;
+  double low = 0;
+  double high = 0;
+};
+
+Stats Summarize(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  size_t n = values.size();
+  Stats s;
+  s.median = n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+  s.low = values.front();
+  s.high = values.back();
+  return s;
+}
+
+// One program under measurement: how to start it and where its output goes.
+struct Contender {
+  std::vector<std::string> argv;
+  std::string out;
+  std::string transcript;  // empty: none
+};
+
+// What the runs of one contender cost, run by run.
+struct Runs {
+  std::vector<double> cpu;  // user + system, seconds
+  std::vector<double> user;
+  std::vector<double> rss;  // KiB
+};
+
+std::string Commands(long count) {
+  std::string input;
+  input.reserve(static_cast<size_t>(count) * sizeof kCommand);
+  for (long i = 0; i < count; ++i) {
+    input += kCommand;
+    input += '\n';
+  }
+  return input;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  FILE* f = fopen(path.c_str(), "w");
+  if (f == nullptr || fputs(text.c_str(), f) < 0 || fclose(f) != 0) {
+    fprintf(stderr, "vexmor_bench: cannot write %s\n", path.c_str());
+    exit(1);
+  }
+}
+
+bool PrintTarget(double value, double target, const char* what) {
+  bool met = value <= target;
+  printf("   target %s: %s\n", what, met ? "met" : "NOT MET");
+  return met;
+}
+
+class Bench {
+ public:
+  Bench(Config config, std::string dir) : config_(config), dir_(std::move(dir)) {}
+
+  bool Run();
+
+ private:
+  std::string Path(const char* name) const { return dir_ + "/" + name; }
+  std::string Script(const char* name, const std::string& text) const;
+  Contender Program(bool transcript) const;
+  Contender Floor(bool transcript) const;
+
+  bool Once(const Contender& c, const std::string& script, const std::string& input,
+            Runs* runs);
+  bool Alternate(const Contender& a, const Contender& b, const std::string& script,
+                 const std::string& input, int rounds, bool same_output, Runs* ra, Runs* rb);
+  void Compare(const Runs& program, const Runs& floor, double scale, int digits,
+               const char* unit, double target);
+
+  bool Session(bool transcript);
+  bool BigReply();
+  bool Memory();
+  bool Startup();
+
+  Config config_;
+  std::string dir_;
+  std::string session_script_;
+  bool all_met_ = true;
+  double big_peak_program_ = 0;  // median peaks of the big reply's runs, KiB
+  double big_peak_floor_ = 0;
+};
+
+std::string Bench::Script(const char* name, const std::string& text) const {
+  std::string path = Path(name);
+  WriteText(path, text);
+  return path;
+}
+
+Contender Bench::Program(bool transcript) const {
+  Contender c;
+  c.argv = {VEXMOR_BENCH_PROGRAM, "Srv"};
+  c.out = Path("vexmor.out");
+  if (transcript) {
+    c.transcript = Path("vexmor.txt");
+    c.argv.push_back("/o:" + c.transcript);
+  }
+  return c;
+}
+
+Contender Bench::Floor(bool transcript) const {
+  Contender c;
+  c.argv = {VEXMOR_BENCH_FLOOR, VEXMOR_BENCH_LIBRARY, "Srv"};
+  c.out = Path("floor.out");
+  if (transcript) {
+    c.transcript = Path("floor.txt");
+    c.argv.push_back(c.transcript);
+  }
+  return c;
+}
+
+bool Bench::Once(const Contender& c, const std::string& script, const std::string& input,
+                 Runs* runs) {
+  // The files of the last run go first, so that the child does not pay for
+  // truncating them.
+  unlink(c.out.c_str());
+  if (!c.transcript.empty())
+    unlink(c.transcript.c_str());
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (strncmp(*e, "VELMORA_DOUBLE_", 15) != 0)
+      env.push_back(*e);
+  }
+  env.push_back("VELMORA_DOUBLE_SCRIPT=" + script);
+  Usage usage;
+  if (!Measure(VEXMOR_BENCH_SPAWN, c.argv, env, input, c.out, &usage))
+    return false;
+  runs->cpu.push_back(usage.user_seconds + usage.system_seconds);
+  runs->user.push_back(usage.user_seconds);
+  runs->rss.push_back(static_cast<double>(usage.max_rss_kib));
+  return true;
+}
+
+// Runs `a` and `b` in turn, `rounds` times each, the one first in one round and
+// the other in the next. Checks after the first round that both wrote the same.
+bool Bench::Alternate(const Contender& a, const Contender& b, const std::string& script,
+                      const std::string& input, int rounds, bool same_output, Runs* ra,
+                      Runs* rb) {
+  for (int round = 0; round < rounds; ++round) {
+    bool a_first = round % 2 == 0;
+    if (!Once(a_first ? a : b, script, input, a_first ? ra : rb) ||
+        !Once(a_first ? b : a, script, input, a_first ? rb : ra))
+      return false;
+    if (round == 0 && same_output) {
+      std::string why;
+      if (!SameOutput(a.out, b.out, &why) ||
+          (!a.transcript.empty() && !SameOutput(a.transcript, b.transcript, &why))) {
+        fprintf(stderr, "vexmor_bench: vexmor and its floor wrote different bytes: %s\n",
+                why.c_str());
+        return false;
+      }
+    }
+  }
+  for (const Contender* c : {&a, &b}) {
+    unlink(c->out.c_str());
+    if (!c->transcript.empty())
+      unlink(c->transcript.c_str());
+  }
+  return true;
+}
+
+// Prints the CPU time of each, times `scale` with `digits` decimals, and the
+// ratio of the medians against `target`.
+void Bench::Compare(const Runs& program, const Runs& floor, double scale, int digits,
+                    const char* unit, double target) {
+  struct Row {
+    const char* name;
+    const Runs* runs;
+  };
+  for (Row row : {Row{"vexmor", &program}, Row{"floor", &floor}}) {
+    Stats s = Summarize(row.runs->cpu);
+    printf("   %-7s %9.*f %s  (runs %.*f .. %.*f; user %.*f)\n", row.name, digits,
+           s.median * scale, unit, digits, s.low * scale, digits, s.high * scale, digits,
+           Summarize(row.runs->user).median * scale);
+  }
+  std::vector<double> pairs;
+  for (size_t i = 0; i < program.cpu.size(); ++i)
+    pairs.push_back(program.cpu[i] / floor.cpu[i]);
+  Stats sp = Summarize(pairs);
+  double ratio = Summarize(program.cpu).median / Summarize(floor.cpu).median;
+  printf("   ratio   %9.3f  (run by run %.3f .. %.3f)\n", ratio, sp.low, sp.high);
+  char what[32];
+  snprintf(what, sizeof what, "ratio <= %.2f", target);
+  all_met_ &= PrintTarget(ratio, target, what);
+}
+
+bool Bench::Session(bool transcript) {
+  printf("\n1%c. piped session of %ld commands, standard output to a file, %s\n",
+         transcript ? 'b' : 'a', config_.commands,
+         transcript ? "and a transcript" : "no transcript");
+  Runs program;
+  Runs floor;
+  if (!Alternate(Program(transcript), Floor(transcript), session_script_,
+                 Commands(config_.commands), config_.rounds, true, &program, &floor))
+    return false;
+  Compare(program, floor, 1e6 / static_cast<double>(config_.commands), 3, "us per command",
+          1.10);
+  return true;
+}
+
+bool Bench::BigReply() {
+  printf("\n2. one reply of %lld MiB, to standard output and a transcript\n", kBigReply >> 20);
+  std::string script = Script("big.script", "command-fill 0 " + std::to_string(kBigReply) +
+                                                " " + kBigReplyLine + "\n");
+  Runs program;
+  Runs floor;
+  if (!Alternate(Program(true), Floor(true), script, std::string(kCommand) + "\n",
+                 config_.rounds, true, &program, &floor))
+    return false;
+  Compare(program, floor, 1e3, 1, "ms", 1.10);
+  big_peak_program_ = Summarize(program.rss).median;
+  big_peak_floor_ = Summarize(floor.rss).median;
+  return true;
+}
+
+bool Bench::Memory() {
+  printf("\n3. peak memory (max RSS), with a transcript\n");
+  double peak[2];
+  long counts[2] = {1000, 1000000};
+  for (int i = 0; i < 2; ++i) {
+    std::string input = Commands(counts[i]);
+    Runs runs;
+    for (int round = 0; round < config_.memory_rounds; ++round) {
+      if (!Once(Program(true), session_script_, input, &runs))
+        return false;
+    }
+    Stats s = Summarize(runs.rss);
+    peak[i] = s.median;
+    printf("   vexmor, %7ld commands: %7.0f KiB  (runs %.0f .. %.0f)\n", counts[i], s.median,
+           s.low, s.high);
+  }
+  printf("   growth: %.0f KiB\n", peak[1] - peak[0]);
+  all_met_ &= PrintTarget(peak[1] - peak[0], 64, "growth <= 64 KiB");
+
+  // What the big reply adds to the peak, against one command with a short reply.
+  // The runtime holds the reply; the floor holds nothing more, and neither should
+  // vexmor.
+  Runs program;
+  Runs floor;
+  if (!Alternate(Program(true), Floor(true), session_script_, std::string(kCommand) + "\n",
+                 config_.memory_rounds, false, &program, &floor))
+    return false;
+  double added_program = big_peak_program_ - Summarize(program.rss).median;
+  double added_floor = big_peak_floor_ - Summarize(floor.rss).median;
+  printf("   the %lld MiB reply adds %.0f KiB to vexmor's peak, %.0f KiB to the floor's\n",
+         kBigReply >> 20, added_program, added_floor);
+  printf("   vexmor beyond the runtime's copy: %.0f KiB\n", added_program - added_floor);
+  all_met_ &= PrintTarget(added_program - added_floor, 64, "<= 64 KiB");
+  return true;
+}
+
+bool Bench::Startup() {
+  printf("\n4. start-up to the first prompt (standard input empty)\n"
+         "   floor: a minimal program that loads the runtime library and prints a line\n");
+  Contender floor;
+  floor.argv = {VEXMOR_BENCH_FLOOR_STARTUP, VEXMOR_BENCH_LIBRARY};
+  floor.out = Path("floor.out");
+  Runs program;
+  Runs floor_runs;
+  if (!Alternate(Program(false), floor, session_script_, "", config_.startup_rounds, false,
+                 &program, &floor_runs))
+    return false;
+  Compare(program, floor_runs, 1e6, 0, "us", 1.5);
+  return true;
+}
+
+void PrintMachine() {
+  char model[256] = "unknown";
+  if (FILE* f = fopen("/proc/cpuinfo", "r")) {
+    char line[512];
+    while (fgets(line, sizeof line, f) != nullptr) {
+      const char* colon = strchr(line, ':');
+      if (strncmp(line, "model name", 10) == 0 && colon != nullptr) {
+        snprintf(model, sizeof model, "%s", colon + 2);
+        model[strcspn(model, "\n")] = '\0';
+        break;
+      }
+    }
+    fclose(f);
+  }
+  struct utsname u;
+  uname(&u);
+  printf("machine: %ld CPUs, %s, %s %s\n", sysconf(_SC_NPROCESSORS_ONLN), model, u.sysname,
+         u.release);
+}
+
+bool Bench::Run() {
+  PrintMachine();
+  printf("CPU time (user + system) of each child; medians of %d runs of vexmor and of its "
+         "floor, alternating\n",
+         config_.rounds);
+  session_script_ = Script("session.script", std::string("default 0 ") + kReply + "\n");
+  bool ok = Session(false) && Session(true) && BigReply() && Memory() && Startup();
+  if (ok)
+    printf("\n%s\n", all_met_ ? "All targets met." : "Some targets NOT MET.");
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Config config;
+  for (int i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--long") == 0) {
+      config.commands = 1000000;
+    } else if (strcmp(argv[i], "--runs") == 0 && i + 1 < argc && atoi(argv[i + 1]) > 0) {
+      config.rounds = atoi(argv[++i]);
+    } else {
+      fprintf(stderr, "usage: vexmor_bench [--long] [--runs N]\n");
+      return 2;
+    }
+  }
+  setvbuf(stdout, nullptr, _IOLBF, 0);
+  std::string dir = (std::filesystem::temp_directory_path() / "vexmor-bench-XXXXXX").string();
+  if (mkdtemp(dir.data()) == nullptr) {
+    perror("vexmor_bench: mkdtemp");
+    return 1;
+  }
+  bool ok = Bench(config, dir).Run();
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);
+  return ok ? 0 : 1;
+}
