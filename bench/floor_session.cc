@@ -54,18 +54,25 @@ void Flush(Out* out) {
   out->used = 0;
 }
 
-void Put(Out* out, const char* data, size_t size) {
-  if (out->fd < 0)
+// Past the buffer: writes out what it holds, then the data itself if that
+// would not fit either.
+void PutLong(Out* out, const char* data, size_t size) {
+  Flush(out);
+  if (size >= sizeof out->buffer) {
+    WriteAll(out->fd, data, size);
     return;
-  if (size > sizeof out->buffer - out->used) {
-    Flush(out);
-    if (size >= sizeof out->buffer) {
-      WriteAll(out->fd, data, size);
-      return;
-    }
   }
-  memcpy(out->buffer + out->used, data, size);
-  out->used += size;
+  memcpy(out->buffer, data, size);
+  out->used = size;
+}
+
+inline void Put(Out* out, const char* data, size_t size) {
+  if (size < sizeof out->buffer - out->used) {
+    memcpy(out->buffer + out->used, data, size);
+    out->used += size;
+    return;
+  }
+  PutLong(out, data, size);
 }
 
 template <size_t N>
@@ -162,13 +169,16 @@ int main(int argc, char** argv) {
     if (file.fd < 0)
       Die(argv[3], strerror(errno));
   }
+  bool transcript = file.fd >= 0;
   auto both = [&](const char* data, size_t size) {
     Put(&out, data, size);
-    Put(&file, data, size);
+    if (transcript)
+      Put(&file, data, size);
   };
 
   PutText(&out, "** Starting remote console session with ");
-  PutText(&file, "** Starting remote console session with ");
+  if (transcript)
+    PutText(&file, "** Starting remote console session with ");
   both(server, server_length);
   both(" **\n", 4);
   VResponse response;
@@ -177,7 +187,8 @@ int main(int argc, char** argv) {
   release(response);
 
   static In in;
-  time_t stamped = -1;
+  bool have_stamp = false;
+  time_t stamped = 0;
   char stamp[8];
   for (;;) {
     both("\n", 1);
@@ -192,10 +203,12 @@ int main(int argc, char** argv) {
     const char* line = NextLine(&in, &length);
     if (line == nullptr)
       break;
-    Put(&file, line, length);
-    Put(&file, "\n", 1);
+    if (transcript) {
+      Put(&file, line, length);
+      Put(&file, "\n", 1);
+    }
     time_t now = time(nullptr);
-    if (now != stamped) {
+    if (!have_stamp || now != stamped) {
       struct tm local;
       localtime_r(&now, &local);
       PutTwoDigits(stamp, local.tm_hour);
@@ -204,6 +217,7 @@ int main(int argc, char** argv) {
       stamp[5] = ':';
       PutTwoDigits(stamp + 6, local.tm_sec);
       stamped = now;
+      have_stamp = true;
     }
     // The line is sent as the runtime's zero-terminated command text.
     char sent[256];
@@ -223,7 +237,8 @@ int main(int argc, char** argv) {
     size_t text_length = strlen(text);
     if (text_length == 0) {
       PutText(&out, "Command sent - no immediate server response\n");
-      PutText(&file, "Command sent - no immediate server response\n");
+      if (transcript)
+        PutText(&file, "Command sent - no immediate server response\n");
     } else {
       both(text, text_length);
       both("\n", 1);
@@ -232,7 +247,8 @@ int main(int argc, char** argv) {
     release(response);
   }
   PutText(&out, "\n** Pellomar terminated **\nRemote console session closed.\n");
-  PutText(&file, "\n** Pellomar terminated **\nRemote console session closed.\n");
+  if (transcript)
+    PutText(&file, "\n** Pellomar terminated **\nRemote console session closed.\n");
   Flush(&file);
   if (file.fd >= 0)
     close(file.fd);
