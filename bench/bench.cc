@@ -61,6 +61,7 @@ Stats Summarize(std::vector<double> values) {
 
 // One program under measurement: how to start it and where its output goes.
 struct Contender {
+  const char* name;
   std::vector<std::string> argv;
   std::string out;
   std::string transcript;  // empty: none
@@ -107,14 +108,15 @@ class Bench {
   std::string Path(const char* name) const { return dir_ + "/" + name; }
   std::string Script(const char* name, const std::string& text) const;
   Contender Program(bool transcript) const;
-  Contender Floor(bool transcript) const;
+  Contender Floor(bool transcript, bool stdio = false) const;
 
   bool Once(const Contender& c, const std::string& script, const std::string& input,
             Runs* runs);
-  bool Alternate(const Contender& a, const Contender& b, const std::string& script,
-                 const std::string& input, int rounds, bool same_output, Runs* ra, Runs* rb);
-  void Compare(const Runs& program, const Runs& floor, double scale, int digits,
-               const char* unit, double target);
+  bool TakeTurns(const std::vector<Contender>& contenders, const std::string& script,
+                 const std::string& input, int rounds, bool same_output,
+                 std::vector<Runs>* runs);
+  void Compare(const std::vector<Contender>& contenders, const std::vector<Runs>& runs,
+               double scale, int digits, const char* unit, double target);
 
   bool Session(bool transcript);
   bool BigReply();
@@ -137,6 +139,7 @@ std::string Bench::Script(const char* name, const std::string& text) const {
 
 Contender Bench::Program(bool transcript) const {
   Contender c;
+  c.name = "vexmor";
   c.argv = {VEXMOR_BENCH_PROGRAM, "Srv"};
   c.out = Path("vexmor.out");
   if (transcript) {
@@ -146,12 +149,13 @@ Contender Bench::Program(bool transcript) const {
   return c;
 }
 
-Contender Bench::Floor(bool transcript) const {
+Contender Bench::Floor(bool transcript, bool stdio) const {
   Contender c;
-  c.argv = {VEXMOR_BENCH_FLOOR, VEXMOR_BENCH_LIBRARY, "Srv"};
-  c.out = Path("floor.out");
+  c.name = stdio ? "stdio" : "floor";
+  c.argv = {stdio ? VEXMOR_BENCH_FLOOR_STDIO : VEXMOR_BENCH_FLOOR, VEXMOR_BENCH_LIBRARY, "Srv"};
+  c.out = Path(stdio ? "stdio.out" : "floor.out");
   if (transcript) {
-    c.transcript = Path("floor.txt");
+    c.transcript = Path(stdio ? "stdio.txt" : "floor.txt");
     c.argv.push_back(c.transcript);
   }
   return c;
@@ -179,69 +183,77 @@ bool Bench::Once(const Contender& c, const std::string& script, const std::strin
   return true;
 }
 
-// Runs `a` and `b` in turn, `rounds` times each, the one first in one round and
-// the other in the next. Checks after the first round that both wrote the same.
-bool Bench::Alternate(const Contender& a, const Contender& b, const std::string& script,
-                      const std::string& input, int rounds, bool same_output, Runs* ra,
-                      Runs* rb) {
+// Runs each contender `rounds` times, in turn, each round starting one further
+// along. Checks after the first round that all wrote what the first did.
+bool Bench::TakeTurns(const std::vector<Contender>& contenders, const std::string& script,
+                      const std::string& input, int rounds, bool same_output,
+                      std::vector<Runs>* runs) {
+  size_t n = contenders.size();
+  runs->assign(n, Runs());
   for (int round = 0; round < rounds; ++round) {
-    bool a_first = round % 2 == 0;
-    if (!Once(a_first ? a : b, script, input, a_first ? ra : rb) ||
-        !Once(a_first ? b : a, script, input, a_first ? rb : ra))
-      return false;
-    if (round == 0 && same_output) {
+    for (size_t i = 0; i < n; ++i) {
+      size_t which = (static_cast<size_t>(round) + i) % n;
+      if (!Once(contenders[which], script, input, &(*runs)[which]))
+        return false;
+    }
+    for (size_t i = 1; round == 0 && same_output && i < n; ++i) {
+      const Contender& a = contenders[0];
+      const Contender& b = contenders[i];
       std::string why;
       if (!SameOutput(a.out, b.out, &why) ||
           (!a.transcript.empty() && !SameOutput(a.transcript, b.transcript, &why))) {
-        fprintf(stderr, "vexmor_bench: vexmor and its floor wrote different bytes: %s\n",
-                why.c_str());
+        fprintf(stderr, "vexmor_bench: %s and %s wrote different bytes: %s\n",
+                a.argv[0].c_str(), b.argv[0].c_str(), why.c_str());
         return false;
       }
     }
   }
-  for (const Contender* c : {&a, &b}) {
-    unlink(c->out.c_str());
-    if (!c->transcript.empty())
-      unlink(c->transcript.c_str());
+  for (const Contender& c : contenders) {
+    unlink(c.out.c_str());
+    if (!c.transcript.empty())
+      unlink(c.transcript.c_str());
   }
   return true;
 }
 
-// Prints the CPU time of each, times `scale` with `digits` decimals, and the
-// ratio of the medians against `target`.
-void Bench::Compare(const Runs& program, const Runs& floor, double scale, int digits,
-                    const char* unit, double target) {
-  struct Row {
-    const char* name;
-    const Runs* runs;
-  };
-  for (Row row : {Row{"vexmor", &program}, Row{"floor", &floor}}) {
-    Stats s = Summarize(row.runs->cpu);
-    printf("   %-7s %9.*f %s  (runs %.*f .. %.*f; user %.*f)\n", row.name, digits,
+// Prints the CPU time of each contender, times `scale` with `digits` decimals,
+// and the ratio of the first's median to the second's against `target`, and to
+// any further one's for information.
+void Bench::Compare(const std::vector<Contender>& contenders, const std::vector<Runs>& runs,
+                    double scale, int digits, const char* unit, double target) {
+  for (size_t i = 0; i < runs.size(); ++i) {
+    Stats s = Summarize(runs[i].cpu);
+    printf("   %-12s %9.*f %s  (runs %.*f .. %.*f; user %.*f)\n", contenders[i].name, digits,
            s.median * scale, unit, digits, s.low * scale, digits, s.high * scale, digits,
-           Summarize(row.runs->user).median * scale);
+           Summarize(runs[i].user).median * scale);
   }
-  std::vector<double> pairs;
-  for (size_t i = 0; i < program.cpu.size(); ++i)
-    pairs.push_back(program.cpu[i] / floor.cpu[i]);
-  Stats sp = Summarize(pairs);
-  double ratio = Summarize(program.cpu).median / Summarize(floor.cpu).median;
-  printf("   ratio   %9.3f  (run by run %.3f .. %.3f)\n", ratio, sp.low, sp.high);
-  char what[32];
-  snprintf(what, sizeof what, "ratio <= %.2f", target);
-  all_met_ &= PrintTarget(ratio, target, what);
+  for (size_t i = 1; i < runs.size(); ++i) {
+    std::vector<double> pairs;
+    for (size_t r = 0; r < runs[0].cpu.size(); ++r)
+      pairs.push_back(runs[0].cpu[r] / runs[i].cpu[r]);
+    Stats sp = Summarize(pairs);
+    double ratio = Summarize(runs[0].cpu).median / Summarize(runs[i].cpu).median;
+    printf("   ratio to %-6s %6.3f  (run by run %.3f .. %.3f)\n", contenders[i].name, ratio,
+           sp.low, sp.high);
+    if (i == 1) {
+      char what[32];
+      snprintf(what, sizeof what, "ratio <= %.2f", target);
+      all_met_ &= PrintTarget(ratio, target, what);
+    }
+  }
 }
 
 bool Bench::Session(bool transcript) {
   printf("\n1%c. piped session of %ld commands, standard output to a file, %s\n",
          transcript ? 'b' : 'a', config_.commands,
          transcript ? "and a transcript" : "no transcript");
-  Runs program;
-  Runs floor;
-  if (!Alternate(Program(transcript), Floor(transcript), session_script_,
-                 Commands(config_.commands), config_.rounds, true, &program, &floor))
+  std::vector<Contender> contenders = {Program(transcript), Floor(transcript),
+                                       Floor(transcript, true)};
+  std::vector<Runs> runs;
+  if (!TakeTurns(contenders, session_script_, Commands(config_.commands), config_.rounds, true,
+                 &runs))
     return false;
-  Compare(program, floor, 1e6 / static_cast<double>(config_.commands), 3, "us per command",
+  Compare(contenders, runs, 1e6 / static_cast<double>(config_.commands), 3, "us per command",
           1.10);
   return true;
 }
@@ -250,14 +262,13 @@ bool Bench::BigReply() {
   printf("\n2. one reply of %lld MiB, to standard output and a transcript\n", kBigReply >> 20);
   std::string script = Script("big.script", "command-fill 0 " + std::to_string(kBigReply) +
                                                 " " + kBigReplyLine + "\n");
-  Runs program;
-  Runs floor;
-  if (!Alternate(Program(true), Floor(true), script, std::string(kCommand) + "\n",
-                 config_.rounds, true, &program, &floor))
+  std::vector<Contender> contenders = {Program(true), Floor(true)};
+  std::vector<Runs> runs;
+  if (!TakeTurns(contenders, script, std::string(kCommand) + "\n", config_.rounds, true, &runs))
     return false;
-  Compare(program, floor, 1e3, 1, "ms", 1.10);
-  big_peak_program_ = Summarize(program.rss).median;
-  big_peak_floor_ = Summarize(floor.rss).median;
+  Compare(contenders, runs, 1e3, 1, "ms", 1.10);
+  big_peak_program_ = Summarize(runs[0].rss).median;
+  big_peak_floor_ = Summarize(runs[1].rss).median;
   return true;
 }
 
@@ -283,13 +294,12 @@ bool Bench::Memory() {
   // What the big reply adds to the peak, against one command with a short reply.
   // The runtime holds the reply; the floor holds nothing more, and neither should
   // vexmor.
-  Runs program;
-  Runs floor;
-  if (!Alternate(Program(true), Floor(true), session_script_, std::string(kCommand) + "\n",
-                 config_.memory_rounds, false, &program, &floor))
+  std::vector<Runs> runs;
+  if (!TakeTurns({Program(true), Floor(true)}, session_script_, std::string(kCommand) + "\n",
+                 config_.memory_rounds, false, &runs))
     return false;
-  double added_program = big_peak_program_ - Summarize(program.rss).median;
-  double added_floor = big_peak_floor_ - Summarize(floor.rss).median;
+  double added_program = big_peak_program_ - Summarize(runs[0].rss).median;
+  double added_floor = big_peak_floor_ - Summarize(runs[1].rss).median;
   printf("   the %lld MiB reply adds %.0f KiB to vexmor's peak, %.0f KiB to the floor's\n",
          kBigReply >> 20, added_program, added_floor);
   printf("   vexmor beyond the runtime's copy: %.0f KiB\n", added_program - added_floor);
@@ -301,14 +311,14 @@ bool Bench::Startup() {
   printf("\n4. start-up to the first prompt (standard input empty)\n"
          "   floor: a minimal program that loads the runtime library and prints a line\n");
   Contender floor;
+  floor.name = "floor";
   floor.argv = {VEXMOR_BENCH_FLOOR_STARTUP, VEXMOR_BENCH_LIBRARY};
   floor.out = Path("floor.out");
-  Runs program;
-  Runs floor_runs;
-  if (!Alternate(Program(false), floor, session_script_, "", config_.startup_rounds, false,
-                 &program, &floor_runs))
+  std::vector<Contender> contenders = {Program(false), floor};
+  std::vector<Runs> runs;
+  if (!TakeTurns(contenders, session_script_, "", config_.startup_rounds, false, &runs))
     return false;
-  Compare(program, floor_runs, 1e6, 0, "us", 1.5);
+  Compare(contenders, runs, 1e6, 0, "us", 1.5);
   return true;
 }
 

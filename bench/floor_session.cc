@@ -11,6 +11,9 @@
 // are tidy already), the STOP word and the shutdown question (input ends at its
 // end), status texts (no command fails) and lines that do not fit vexmor's
 // line. The time of day is looked up only when the second changes.
+//
+// Built a second time as vexmor_floor_stdio, which writes through the C
+// library's streams (see VEXMOR_FLOOR_STDIO below).
 
 #include <dlfcn.h>
 #include <errno.h>
@@ -30,12 +33,55 @@ namespace {
   exit(2);
 }
 
+#if VEXMOR_FLOOR_STDIO
+
+// This build writes through the C library's streams instead: the same work,
+// with fwrite and fflush in place of buffers of its own, to show what the
+// streams themselves cost.
+struct Out {
+  FILE* stream = nullptr;
+};
+
+bool Open(Out* out, const char* path) {
+  out->stream = path != nullptr ? fopen(path, "w") : stdout;
+  return out->stream != nullptr;
+}
+
+inline bool IsOpen(const Out& out) {
+  return out.stream != nullptr;
+}
+
+inline void Put(Out* out, const char* data, size_t size) {
+  fwrite_unlocked(data, 1, size, out->stream);
+}
+
+void Flush(Out* out) {
+  if (out->stream != nullptr)
+    fflush(out->stream);
+}
+
+void Close(Out* out) {
+  if (out->stream != nullptr)
+    fclose(out->stream);
+}
+
+#else
+
 // An output file written with one write() per flush, as a buffered stream would.
 struct Out {
   int fd = -1;
   size_t used = 0;
   char buffer[4096];
 };
+
+bool Open(Out* out, const char* path) {
+  out->fd = path != nullptr ? open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666) : 1;
+  return out->fd >= 0;
+}
+
+inline bool IsOpen(const Out& out) {
+  return out.fd >= 0;
+}
 
 void WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
@@ -74,6 +120,14 @@ inline void Put(Out* out, const char* data, size_t size) {
   }
   PutLong(out, data, size);
 }
+
+void Close(Out* out) {
+  Flush(out);
+  if (out->fd >= 0)
+    close(out->fd);
+}
+
+#endif
 
 template <size_t N>
 void PutText(Out* out, const char (&text)[N]) {
@@ -163,13 +217,10 @@ int main(int argc, char** argv) {
   size_t server_length = strlen(server);
   static Out out;
   static Out file;
-  out.fd = 1;
-  if (argc > 3) {
-    file.fd = open(argv[3], O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (file.fd < 0)
-      Die(argv[3], strerror(errno));
-  }
-  bool transcript = file.fd >= 0;
+  Open(&out, nullptr);
+  if (argc > 3 && !Open(&file, argv[3]))
+    Die(argv[3], strerror(errno));
+  bool transcript = IsOpen(file);
   auto both = [&](const char* data, size_t size) {
     Put(&out, data, size);
     if (transcript)
@@ -249,9 +300,7 @@ int main(int argc, char** argv) {
   PutText(&out, "\n** Pellomar terminated **\nRemote console session closed.\n");
   if (transcript)
     PutText(&file, "\n** Pellomar terminated **\nRemote console session closed.\n");
-  Flush(&file);
-  if (file.fd >= 0)
-    close(file.fd);
+  Close(&file);
   end(argc, argv);
   terminate();
   Flush(&out);
