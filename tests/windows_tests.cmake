@@ -1,16 +1,33 @@
-# The Windows build under test: vexmor.exe and its runtime stand-ins are
-# cross-compiled with mingw-w64 into windows/ of this build, and a second build
-# of the whole-run tests starts them under wine. Without mingw-w64 or wine the
-# Windows tests are reported as skipped.
+# The Windows build under test: the windows preset (vexmor.exe and the runtime
+# stand-ins, cross-compiled with mingw-w64) is built into windows/ of this build,
+# with the helpers of windows_helpers.cmake, and a second build of the whole-run
+# tests starts them under wine.
+#
+# VEXMOR_WINDOWS_TESTS: AUTO runs them when mingw-w64 and wine are there and
+# reports them as skipped otherwise; ON requires the two; OFF skips them.
 
-option(VEXMOR_WINDOWS_TESTS
-       "Build for Windows too and run the tests under wine when mingw-w64 and wine are there" ON)
+set(VEXMOR_WINDOWS_TESTS AUTO CACHE STRING "Test the Windows build under wine: AUTO, ON or OFF")
+set_property(CACHE VEXMOR_WINDOWS_TESTS PROPERTY STRINGS AUTO ON OFF)
 find_program(VEXMOR_MINGW_CXX x86_64-w64-mingw32-g++)
 find_program(VEXMOR_WINE wine)
 
-if(NOT VEXMOR_WINDOWS_TESTS OR NOT VEXMOR_MINGW_CXX OR NOT VEXMOR_WINE)
-  add_test(NAME Windows COMMAND ${CMAKE_COMMAND} -E echo
-           "Windows tests skipped: they need mingw-w64 and wine (Debian: mingw-w64 wine)")
+set(missing "")
+if(NOT VEXMOR_MINGW_CXX)
+  list(APPEND missing mingw-w64)
+endif()
+if(NOT VEXMOR_WINE)
+  list(APPEND missing wine)
+endif()
+if(VEXMOR_WINDOWS_TESTS STREQUAL "ON" AND missing)
+  message(FATAL_ERROR "The Windows tests need ${missing} (Debian: apt-get install ${missing})")
+endif()
+if(VEXMOR_WINDOWS_TESTS STREQUAL "OFF" OR missing)
+  if(missing)
+    set(why "they need ${missing}")
+  else()
+    set(why "VEXMOR_WINDOWS_TESTS is OFF")
+  endif()
+  add_test(NAME Windows COMMAND ${CMAKE_COMMAND} -E echo "Windows tests skipped: ${why}")
   set_tests_properties(Windows PROPERTIES SKIP_REGULAR_EXPRESSION "Windows tests skipped")
   return()
 endif()
@@ -20,11 +37,11 @@ set(windows_dir ${CMAKE_BINARY_DIR}/windows)
 ExternalProject_Add(vexmor_windows
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
   BINARY_DIR ${windows_dir}
-  CMAKE_ARGS
-    -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64.cmake
-    -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+  CONFIGURE_COMMAND ${CMAKE_COMMAND} --preset windows -S <SOURCE_DIR> -B <BINARY_DIR>
+                    -G ${CMAKE_GENERATOR} -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+                    -DVEXMOR_BUILD_TESTS=ON
   INSTALL_COMMAND ""
-  # The sources are the same as this build's: let make decide what is stale.
+  # The sources are this build's own: let the Windows build decide what is stale.
   BUILD_ALWAYS ON)
 
 # One wine prefix for the whole test run, made before the first test needs it.
