@@ -11,7 +11,10 @@ target_include_directories(velmora_gap PRIVATE ${CMAKE_SOURCE_DIR})
 # Starts a program with a command line given whole.
 add_executable(vexmor_command_line command_line_win.cc)
 
-set(helpers vexmor_foreign_library velmora_gap vexmor_command_line)
+# Tells how other programs may share a file that vexmor holds open.
+add_executable(vexmor_share_probe share_probe_win.cc)
+
+set(helpers vexmor_foreign_library velmora_gap vexmor_command_line vexmor_share_probe)
 foreach(helper ${helpers})
   target_compile_options(${helper} PRIVATE ${VEXMOR_WARNINGS})
 endforeach()

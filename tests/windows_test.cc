@@ -2,6 +2,7 @@
 // the Windows rules, text streams that end each line with "\r\n", and a runtime
 // library bound by number, refused cleanly when it is not the runtime.
 #include <stdint.h>
+#include <time.h>
 
 #include <filesystem>
 #include <set>
@@ -114,6 +115,26 @@ TEST_F(WindowsTest, ALibraryThatIsNotTheRuntimeIsRefusedBeforeAnyCall) {
     EXPECT_EQ(err.find("%1"), std::string::npos) << err;
     EXPECT_FALSE(std::filesystem::exists(File("calls")));
   }
+}
+
+TEST_F(WindowsTest, OthersMayReadAndWriteTheTranscriptButNotDeleteIt) {
+  ChildProcess child;
+  ASSERT_TRUE(child.Start(program_, {"Srv", "/o:" + TargetPath(File("t.txt"))}, {},
+                          dir_.path()));
+  // Once the session waits for a command, the file is open.
+  std::string expected = kStart + kFilePrompt;
+  for (int i = 0; i < 2000 && FromTargetText(ReadFileOrEmpty(File("t.txt"))) != expected; ++i) {
+    struct timespec tick = {0, 5 * 1000 * 1000};
+    nanosleep(&tick, nullptr);
+  }
+  std::filesystem::create_directory(File("probe"));
+  ChildResult probe =
+      RunChild(VEXMOR_SHARE_PROBE, {TargetPath(File("t.txt"))}, {}, "", File("probe"));
+  EXPECT_EQ(FromTargetText(probe.out), "read-write: yes\ndelete: no\n") << probe.err;
+
+  child.Write("stop\n");
+  EXPECT_EQ(child.Wait().exit_status, 0);
+  EXPECT_EQ(FromTargetText(ReadFileOrEmpty(File("t.txt"))), expected + "stop\n" + kEnd);
 }
 
 // The ordinals a DLL exports and how many names it exports, read from its file.

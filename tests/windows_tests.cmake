@@ -71,7 +71,8 @@ target_compile_definitions(vexmor_windows_tests PRIVATE
   VEXMOR_DOUBLE_LIBRARY="${windows_dir}/double/velmora.dll"
   VEXMOR_FOREIGN_LIBRARY="${windows_dir}/tests/vexmor_foreign_library.dll"
   VEXMOR_GAP_LIBRARY="${windows_dir}/tests/velmora_gap.dll"
-  VEXMOR_COMMAND_LINE_PROGRAM="${windows_dir}/tests/vexmor_command_line.exe")
+  VEXMOR_COMMAND_LINE_PROGRAM="${windows_dir}/tests/vexmor_command_line.exe"
+  VEXMOR_SHARE_PROBE="${windows_dir}/tests/vexmor_share_probe.exe")
 add_dependencies(vexmor_windows_tests vexmor_windows)
 gtest_discover_tests(vexmor_windows_tests TEST_PREFIX Windows. DISCOVERY_TIMEOUT 30
                      PROPERTIES FIXTURES_REQUIRED wine_prefix)
