@@ -91,8 +91,8 @@ TEST_F(TranscriptTest, OptionsThatNameNoFileDoNothing) {
 
 TEST_F(TranscriptTest, TheNameIsEverythingAfterTheFirstColon) {
   // Characters between the letter and the colon are ignored; later colons belong
-  // to the name, as in a path with a drive letter (which Windows paths have, and
-  // where a colon cannot stand in a file name).
+  // to the name, as in a path with a drive letter. (A Windows file name cannot
+  // hold a colon of its own, so there the drive letter's is the only one.)
   const std::string name = kWindowsTarget ? "t.txt" : "a:b:c.txt";
   GoldenRun run = Run({"Srv", "-Ofile:" + TargetPath(File(name))}, "stop\n");
   EXPECT_EQ(SessionFiles(), std::vector<std::string>{name});
