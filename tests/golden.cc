@@ -134,6 +134,7 @@ GoldenRun GoldenTest::RunProgram(const std::string& program,
   GoldenRun run;
   run.out = NormalizeStamps(FromTargetText(child.out), &run.stamps);
   run.err = FromTargetText(child.err);
+  run.bytes = child.out;
   run.calls = ReadFileOrEmpty(File("calls"));
   run.exit_status = child.exit_status;
   run.timed_out = child.timed_out;

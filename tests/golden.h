@@ -36,6 +36,7 @@ struct GoldenRun {
   std::string out;    // standard output as FromTargetText gives it, each record's
                       // time stamp as HH:MM:SS
   std::string err;    // standard error as FromTargetText gives it
+  std::string bytes;  // standard output as the program wrote it
   std::string calls;  // the test double's log
   std::vector<std::string> stamps;  // the time stamps taken out of `out`
   int exit_status = -1;

@@ -35,7 +35,7 @@ TEST_F(WindowsTest, ConsoleAndTranscriptEndEveryLineWithCrLf) {
   GoldenRun run = Run({"Srv", "/o:" + TargetPath(File("t.txt"))}, "one\r\ntwo\nstop\r\n",
                       "command 0 \ncommand 0 T1\\nT2\ncommand 0 a\\r\\nb\n");
   std::vector<std::string> stamps;
-  EXPECT_EQ(NormalizeStamps(ReadFileOrEmpty(File("stdout")), &stamps),
+  EXPECT_EQ(NormalizeStamps(run.bytes, &stamps),
             Crlf(kStart + kPrompt + Record("one") + "T1\nT2\n" + kPrompt + Record("two") +
                  "a\r\nb\n" + kPrompt + kEnd));
   EXPECT_EQ(NormalizeStamps(ReadFileOrEmpty(File("t.txt")), &stamps),
