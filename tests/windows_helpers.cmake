@@ -1,5 +1,5 @@
-# Built for Windows, beside the program: what the Windows tests (windows_tests.cmake)
-# start or load under wine besides vexmor.exe and the runtime stand-ins.
+# Helpers built for Windows that the Windows tests (windows_tests.cmake) start or
+# load under wine, next to vexmor.exe and the runtime stand-ins.
 
 # A library that exports none of the runtime's entry points.
 add_library(vexmor_foreign_library SHARED foreign_library.cc)
