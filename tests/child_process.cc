@@ -15,6 +15,23 @@
 
 extern char** environ;
 
+namespace {
+
+#ifdef VEXMOR_WINE
+// The Windows test runner starts every program under wine, in a prefix of the
+// build's own, with no word from wine itself on standard error, and without the
+// .NET and HTML engines that wine would otherwise offer to install.
+const std::vector<std::string> kLauncher = {VEXMOR_WINE};
+const std::vector<std::string> kLauncherEnv = {"WINEPREFIX=" VEXMOR_WINE_PREFIX,
+                                               "WINEDEBUG=-all",
+                                               "WINEDLLOVERRIDES=mscoree,mshtml="};
+#else
+const std::vector<std::string> kLauncher;
+const std::vector<std::string> kLauncherEnv;
+#endif
+
+}  // namespace
+
 ChildProcess::~ChildProcess() {
   if (input_ >= 0)
     close(input_);
@@ -36,6 +53,8 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     return false;
 
   std::vector<char*> argv;
+  for (const std::string& word : kLauncher)
+    argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& arg : args)
     argv.push_back(const_cast<char*>(arg.c_str()));
@@ -43,6 +62,8 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   std::vector<char*> envp;
   for (char** e = environ; *e != nullptr; ++e)
     envp.push_back(*e);
+  for (const std::string& e : kLauncherEnv)
+    envp.push_back(const_cast<char*>(e.c_str()));
   for (const std::string& e : env)
     envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
@@ -53,7 +74,9 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   if (pid_ == 0) {
     int out = open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (out < 0 || err < 0)
+    // Run in the scratch folder, where no runtime library lies that the program
+    // might find in its working folder.
+    if (out < 0 || err < 0 || chdir(scratch_dir.c_str()) != 0)
       _exit(126);
     dup2(pipe_fds[0], 0);
     dup2(out, 1);
@@ -62,7 +85,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     close(pipe_fds[1]);
     close(out);
     close(err);
-    execve(program.c_str(), argv.data(), envp.data());
+    execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   close(pipe_fds[0]);

@@ -25,8 +25,9 @@ class ChildProcess {
   ~ChildProcess();
 
   // Starts `program` with `args` (not counting argv[0], which is `program`) and the
-  // test's environment plus `env` ("NAME=value" each). Standard output and error
-  // go to files in `scratch_dir`.
+  // test's environment plus `env` ("NAME=value" each); in the Windows test runner
+  // through wine. It runs in `scratch_dir`, where its standard output and error
+  // go to files.
   bool Start(const std::string& program, const std::vector<std::string>& args,
              const std::vector<std::string>& env, const std::string& scratch_dir);
 

@@ -4,6 +4,32 @@
 #include <regex>
 #include <sstream>
 
+std::string TargetPath(std::string_view path) {
+  if (!kWindowsTarget)
+    return std::string(path);
+  // wine's drive Z: is the root of this machine's file system.
+  std::string windows = "Z:";
+  for (char c : path)
+    windows += c == '/' ? '\\' : c;
+  return windows;
+}
+
+std::string FromTargetText(std::string_view bytes) {
+  if (!kWindowsTarget)
+    return std::string(bytes);
+  std::string text;
+  text.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+      continue;  // the line feed that follows stands for both
+    if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))
+      ADD_FAILURE() << "a line feed without its carriage return at byte " << i << " of:\n"
+                    << bytes;
+    text += bytes[i];
+  }
+  return text;
+}
+
 std::string NormalizeStamps(std::string_view text, std::vector<std::string>* stamps) {
   static const std::regex kRecord(R"(\[(\d\d:\d\d:\d\d)\] COMMAND SENT: )");
   std::string source(text);
@@ -93,13 +119,22 @@ std::string LogQuote(std::string_view text) {
 
 GoldenRun GoldenTest::Run(const std::vector<std::string>& args, std::string_view input,
                           std::string_view script) {
+  return RunProgram(program_, args, {}, input, script);
+}
+
+GoldenRun GoldenTest::RunProgram(const std::string& program,
+                                 const std::vector<std::string>& args,
+                                 const std::vector<std::string>& extra_env,
+                                 std::string_view input, std::string_view script) {
   WriteFile(File("script"), script);
   std::vector<std::string> env = {"VELMORA_DOUBLE_SCRIPT=" + File("script"),
                                   "VELMORA_DOUBLE_LOG=" + File("calls")};
-  ChildResult child = RunChild(program_, args, env, input, dir_.path());
+  env.insert(env.end(), extra_env.begin(), extra_env.end());
+  ChildResult child = RunChild(program, args, env, input, dir_.path());
   GoldenRun run;
-  run.out = NormalizeStamps(child.out, &run.stamps);
-  run.err = child.err;
+  run.out = NormalizeStamps(FromTargetText(child.out), &run.stamps);
+  run.err = FromTargetText(child.err);
+  run.bytes = child.out;
   run.calls = ReadFileOrEmpty(File("calls"));
   run.exit_status = child.exit_status;
   run.timed_out = child.timed_out;
@@ -118,7 +153,8 @@ GoldenRun GoldenTest::Run(const std::vector<std::string>& args, std::string_view
 std::string GoldenTest::ArgvCall(const std::string& call,
                                  const std::vector<std::string>& args,
                                  const std::string& tail) const {
-  std::string line = call + " " + std::to_string(args.size() + 1) + " " + LogQuote(program_);
+  std::string line = call + " " + std::to_string(args.size() + 1) + " " +
+                     LogQuote(TargetPath(program_));
   for (const std::string& arg : args)
     line += " " + LogQuote(arg);
   return line + tail + "\n";

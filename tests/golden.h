@@ -11,9 +11,32 @@
 
 #include "tests/child_process.h"
 
+// The Windows test runner starts the cross-built vexmor.exe under wine; the
+// native one starts the program built beside it.
+#ifdef VEXMOR_WINE
+constexpr bool kWindowsTarget = true;
+#else
+constexpr bool kWindowsTarget = false;
+#endif
+
+// The runtime library's file name, where the program looks for it.
+constexpr const char* kRuntimeLibrary = kWindowsTarget ? "velmora.dll" : "libvelmora.so";
+
+// `path`, a file of this machine, as the program under test names it: the same,
+// or for the Windows build its Windows path on wine's drive Z:.
+std::string TargetPath(std::string_view path);
+
+// What the program wrote to a text stream, with the platform's own change
+// undone: the Windows build writes each "\n" as "\r\n", so each "\r\n" is
+// turned back into "\n" there, and a line feed without its carriage return
+// fails the test. The native build's bytes are returned as they are.
+std::string FromTargetText(std::string_view bytes);
+
 struct GoldenRun {
-  std::string out;    // standard output, each record's time stamp as HH:MM:SS
-  std::string err;
+  std::string out;    // standard output as FromTargetText gives it, each record's
+                      // time stamp as HH:MM:SS
+  std::string err;    // standard error as FromTargetText gives it
+  std::string bytes;  // standard output as the program wrote it
   std::string calls;  // the test double's log
   std::vector<std::string> stamps;  // the time stamps taken out of `out`
   int exit_status = -1;
@@ -36,6 +59,12 @@ class GoldenTest : public ::testing::Test {
   // handle was released and that each stamp is a time of day.
   GoldenRun Run(const std::vector<std::string>& args, std::string_view input,
                 std::string_view script = "");
+
+  // The same with `program`, which starts vexmor, in place of vexmor, and `env`
+  // added to the environment.
+  GoldenRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                       const std::vector<std::string>& env, std::string_view input,
+                       std::string_view script);
 
   // The log line of a call that takes the argument vector, such as
   // `RuntimeInitialize 2 "<program>" "Srv"`.

@@ -300,26 +300,34 @@ TEST_F(BracketTest, ReplacedArgumentsServeEveryLaterStep) {
 
 TEST_F(BracketTest, AMissingRuntimeLibraryIsReportedAndNothingRuns) {
   // A copy of the program with no runtime library beside it or on the search path.
-  std::string lonely = File("vexmor");
+  std::string lonely = File(std::filesystem::path(VEXMOR_PROGRAM).filename());
   std::filesystem::copy_file(VEXMOR_PROGRAM, lonely);
   ChildResult run = RunChild(lonely, {"Srv"}, {"LD_LIBRARY_PATH="}, "stop\n", dir_.path());
+  std::string err = FromTargetText(run.err);
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err.rfind("vexmor: cannot load libvelmora.so: ", 0), 0u) << run.err;
-  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_EQ(err.rfind("vexmor: cannot load " + std::string(kRuntimeLibrary) + ": ", 0), 0u)
+      << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
 TEST_F(BracketTest, ALibraryWithoutAnEntryPointIsReported) {
   // A shared library by the right name that is not the runtime.
-  std::string lonely = File("vexmor");
+  std::string lonely = File(std::filesystem::path(VEXMOR_PROGRAM).filename());
   std::filesystem::copy_file(VEXMOR_PROGRAM, lonely);
-  std::filesystem::copy_file(VEXMOR_FOREIGN_LIBRARY, File("libvelmora.so"));
+  std::filesystem::copy_file(VEXMOR_FOREIGN_LIBRARY, File(kRuntimeLibrary));
   ChildResult run = RunChild(lonely, {"Srv"}, {}, "stop\n", dir_.path());
+  std::string err = FromTargetText(run.err);
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err.rfind("vexmor: libvelmora.so has no entry point RuntimeInitialize: ", 0),
+  // The Windows build binds by number and says which.
+  std::string entry = kWindowsTarget ? "RuntimeInitialize (ordinal 15)" : "RuntimeInitialize";
+  EXPECT_EQ(err.rfind("vexmor: " + std::string(kRuntimeLibrary) + " has no entry point " +
+                          entry + ": ",
+                      0),
             0u)
-      << run.err;
+      << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
 }  // namespace

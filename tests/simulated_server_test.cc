@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tests/child_process.h"
+#include "tests/golden.h"
 
 namespace {
 
@@ -11,6 +12,7 @@ TEST(SimulatedServerTest, RunsASessionOutOfTheBox) {
   ScratchDir dir;
   ChildResult run = RunChild(VEXMOR_PROGRAM, {"DemoServer"}, {},
                              "show server\nbroadcast hello\nload backup\nstop\n", dir.path());
+  run.out = FromTargetText(run.out);
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out.rfind("** Starting remote console session with DemoServer **\n\n"
@@ -31,6 +33,7 @@ TEST(SimulatedServerTest, ShutsDownOnExit) {
   ScratchDir dir;
   ChildResult run = RunChild(VEXMOR_PROGRAM, {"DemoServer"}, {},
                              "exit\ny\nshow time\nstop\n", dir.path());
+  run.out = FromTargetText(run.out);
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_NE(run.out.find("] COMMAND SENT: show time\n(Error: Server not responding)\n"),
             std::string::npos)

@@ -16,10 +16,10 @@ using namespace golden;
 class TranscriptTest : public GoldenTest {
  protected:
   bool Exists(const std::string& name) const { return std::filesystem::exists(File(name)); }
-  // The file, with each record's time stamp as HH:MM:SS.
+  // The file as FromTargetText gives it, with each record's time stamp as HH:MM:SS.
   std::string Read(const std::string& name) const {
     std::vector<std::string> stamps;
-    return NormalizeStamps(ReadFileOrEmpty(File(name)), &stamps);
+    return NormalizeStamps(FromTargetText(ReadFileOrEmpty(File(name))), &stamps);
   }
   // Every file in the scratch folder but the ones the test harness writes.
   std::vector<std::string> SessionFiles() const {
@@ -91,10 +91,12 @@ TEST_F(TranscriptTest, OptionsThatNameNoFileDoNothing) {
 
 TEST_F(TranscriptTest, TheNameIsEverythingAfterTheFirstColon) {
   // Characters between the letter and the colon are ignored; later colons belong
-  // to the name, as in a path with a drive letter.
-  GoldenRun run = Run({"Srv", "-Ofile:" + File("a:b:c.txt")}, "stop\n");
-  EXPECT_EQ(SessionFiles(), std::vector<std::string>{"a:b:c.txt"});
-  EXPECT_EQ(Read("a:b:c.txt"), kStart + kFilePrompt + "stop\n" + kEnd);
+  // to the name, as in a path with a drive letter. (A Windows file name cannot
+  // hold a colon of its own, so there the drive letter's is the only one.)
+  const std::string name = kWindowsTarget ? "t.txt" : "a:b:c.txt";
+  GoldenRun run = Run({"Srv", "-Ofile:" + TargetPath(File(name))}, "stop\n");
+  EXPECT_EQ(SessionFiles(), std::vector<std::string>{name});
+  EXPECT_EQ(Read(name), kStart + kFilePrompt + "stop\n" + kEnd);
 }
 
 TEST_F(TranscriptTest, ALaterOptionReplacesTheTranscript) {
@@ -159,7 +161,7 @@ TEST_F(TranscriptTest, WhileWaitingForACommandTheFileEndsWithThePrompt) {
   EXPECT_EQ(wait_for(expected), expected);
   // The console is as far along as the file.
   std::vector<std::string> stamps;
-  EXPECT_EQ(NormalizeStamps(child.OutputSoFar(), &stamps),
+  EXPECT_EQ(NormalizeStamps(FromTargetText(child.OutputSoFar()), &stamps),
             kStart + kPrompt + Record("cmd") + "first reply\n" + kPrompt);
 
   child.Write("stop\n");
