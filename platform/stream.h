@@ -13,9 +13,10 @@ struct StreamPiece {
   size_t size;
 };
 
-// Writes `count` pieces onto `out`, in order, as fwrite would write each:
-// buffered as the stream is, a line-buffered stream written out at each line
-// feed. A message goes as one call, however many pieces it is made of.
+// Writes `count` pieces onto `out`, in order: the bytes fwrite of each would
+// write, buffered as the stream is (a line-buffered stream written out at each
+// line feed, an unbuffered one by the end of the call). A message goes as one
+// call, however many pieces it is made of.
 void WriteStream(FILE* out, const StreamPiece* pieces, int count);
 
 // Reads one character from `in`, as getc does.
