@@ -28,9 +28,9 @@ struct Pieces {
   }
 };
 
-// Takes `format` and its arguments apart. The messages of a session hold only
-// %s (and perhaps %%); for any other conversion, or a message of more pieces
-// than fit, it returns false and vfprintf does the work.
+// Takes `format` and its arguments apart. All but one of the session's messages
+// hold no conversion but %s; for any other (and %% aside), a null text, or a
+// message of more pieces than fit, it returns false and vfprintf does the work.
 bool TakeApart(const char* format, va_list args, Pieces* pieces) {
   const char* literal = format;
   for (;;) {
