@@ -20,6 +20,13 @@ extern FILE* gTranscript;
 // whole to both.
 void SessionPrint(FILE* transcript, const char* format, ...) VEXMOR_PRINTF(2, 3);
 
+// Formats onto standard output alone, for the texts the transcript never holds.
+void ConsolePrint(const char* format, ...) VEXMOR_PRINTF(1, 2);
+
+// SessionPrint onto `console` in place of standard output.
+void SessionPrintTo(FILE* console, FILE* transcript, const char* format, ...)
+    VEXMOR_PRINTF(3, 4);
+
 // Handles one "/o:File" argument: opens everything after its first colon as the
 // new transcript. No colon, or nothing after it: does nothing. A file that cannot
 // be opened leaves the program without a transcript and says so on the console.

@@ -145,9 +145,14 @@ std::string HelpText() {
 std::string ShowTasks() {
   std::string reply = "Task          Loaded";
   for (const auto& [name, loaded] : g_tasks) {
-    reply += "\n" + name + std::string(name.size() < 14 ? 14 - name.size() : 1, ' ') + loaded;
+    reply += '\n';
+    reply += name;
+    reply.append(name.size() < 14 ? 14 - name.size() : 1, ' ');
+    reply += loaded;
   }
-  reply += "\n" + std::to_string(g_tasks.size()) + " tasks";
+  reply += '\n';
+  reply += std::to_string(g_tasks.size());
+  reply += " tasks";
   return reply;
 }
 

@@ -13,6 +13,23 @@ void PutTwoDigits(char* out, int value) {
   out[1] = static_cast<char>('0' + value % 10);
 }
 
+// The time stamp of this second. A script sends many commands a second, and
+// turning the clock into a local time of day is dearer than a command's own
+// work, so it is done once per second; the zone is read only once per run
+// anyway, so the same second always gives the same stamp.
+void StampNow(char (&stamp)[kTimeStampSize]) {
+  static bool have_last = false;
+  static time_t last;
+  static char last_stamp[kTimeStampSize];
+  time_t now = time(nullptr);
+  if (!have_last || now != last) {
+    FormatTimeOfDay(now, last_stamp);
+    last = now;
+    have_last = true;
+  }
+  memcpy(stamp, last_stamp, kTimeStampSize);
+}
+
 }  // namespace
 
 VStatus ProbeServer(const char* server) {
@@ -25,7 +42,7 @@ VStatus ProbeServer(const char* server) {
 
 VStatus SendCommand(const char* server, const char* command) {
   char stamp[kTimeStampSize];
-  FormatTimeOfDay(time(nullptr), stamp);
+  StampNow(stamp);
   // The record goes out before the command, so it stands even above a failure.
   SessionPrint(gTranscript, "[%s] COMMAND SENT: %s\n", stamp, command);
 

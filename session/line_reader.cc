@@ -1,12 +1,11 @@
 #include "session/line_reader.h"
 
+#include "platform/stream.h"
+
 LineRead ReadLine(FILE* in, char (&line)[kLineSize]) {
   int length = 0;
-  bool read_any = false;
   bool too_long = false;
   bool has_nul = false;
-  bool held_return = false;  // a carriage return not yet known to end the line
-
   auto keep = [&](char c) {
     if (length < kLineSize - 1)
       line[length++] = c;
@@ -14,31 +13,31 @@ LineRead ReadLine(FILE* in, char (&line)[kLineSize]) {
       too_long = true;
   };
 
-  int c;
-  while ((c = getc(in)) != EOF) {
-    read_any = true;
-    if (c == '\n') {
-      held_return = false;  // a carriage return before the line feed is dropped
-      break;
-    }
-    if (held_return) {
-      keep('\r');
-      held_return = false;
-    }
-    if (c == '\r') {
-      held_return = true;
-      continue;
-    }
-    if (c == '\0')
-      has_nul = true;
-    keep(static_cast<char>(c));
+  int c = ReadStreamChar(in);
+  if (c == EOF) {
+    line[0] = '\0';
+    return LineRead::kEnd;
   }
-  if (held_return)  // a carriage return at the very end of input stays
-    keep('\r');
+  while (c != '\n' && c != EOF) {
+    if (c > '\r') {  // the common case: none of the characters looked at below
+      keep(static_cast<char>(c));
+    } else if (c == '\r') {
+      // Dropped right before the line feed; kept anywhere else, also at the very
+      // end of input.
+      c = ReadStreamChar(in);
+      if (c == '\n')
+        break;
+      keep('\r');
+      continue;
+    } else {
+      if (c == '\0')
+        has_nul = true;
+      keep(static_cast<char>(c));
+    }
+    c = ReadStreamChar(in);
+  }
   line[length] = '\0';
 
-  if (!read_any)
-    return LineRead::kEnd;
   if (too_long)
     return LineRead::kTooLong;
   if (has_nul)

@@ -60,7 +60,7 @@ void RunSession(const char* server) {
   char command[kLineSize];
   for (;;) {
     SessionPrint(gTranscript, "\n");
-    printf(">>Pellomar for %s\n>>Type 'stop' to end this program\n", server);
+    ConsolePrint(">>Pellomar for %s\n>>Type 'stop' to end this program\n", server);
     SessionPrint(gTranscript, "> ");
     FlushOutput();
 
