@@ -38,10 +38,11 @@ void EchoLine(const char* line) {
     fprintf(gTranscript, "%s\n", line);
 }
 
-void FlushOutput() {
-  fflush(stdout);
+bool FlushOutput() {
+  bool console_ok = fflush(stdout) == 0 && !ferror(stdout);
   if (gTranscript != nullptr)
     fflush(gTranscript);
+  return console_ok;
 }
 
 void CloseTranscript() {
