@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/call_log.h"
 #include "tests/child_process.h"
 
 struct GoldenRun {
@@ -24,10 +25,6 @@ struct GoldenRun {
 // Replaces the time stamp of every "[hh:mm:ss] COMMAND SENT: " record in `text`
 // by "HH:MM:SS" and appends the stamps, in order, to `stamps`.
 std::string NormalizeStamps(std::string_view text, std::vector<std::string>* stamps);
-
-// Whether every response handle the log shows obtained was locked at most once,
-// unlocked after each lock and freed exactly once; `problem` says what was not.
-bool HandlesBalanced(const std::string& calls, std::string* problem);
 
 class GoldenTest : public ::testing::Test {
  protected:
@@ -51,8 +48,5 @@ class GoldenTest : public ::testing::Test {
   const std::string program_ = VEXMOR_DOUBLE_PROGRAM;
   ScratchDir dir_;
 };
-
-// Quotes `text` as the double's log does.
-std::string LogQuote(std::string_view text);
 
 #endif  // VEXMOR_TESTS_GOLDEN_H_
