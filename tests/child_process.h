@@ -38,9 +38,9 @@ struct ChildStreams {
     kBrokenPipe,  // a pipe whose reader is gone before the child starts
   };
   In in = In::kPipe;
-  std::string input_path;
+  std::string input_path{};
   Out out = Out::kFile;
-  std::string output_path;
+  std::string output_path{};
   // Runs the child without root's power to write through file permissions, so
   // that a read-only file is read-only for it too.
   bool heed_file_permissions = false;
