@@ -1,6 +1,5 @@
 #include "tests/golden.h"
 
-#include <regex>
 #include <sstream>
 
 namespace {
@@ -18,6 +17,13 @@ bool StampAt(std::string_view text, size_t at) {
       return false;
   }
   return true;
+}
+
+// Whether `stamp` is a time of day, HH:MM:SS.
+bool IsTimeOfDay(const std::string& stamp) {
+  auto number = [&](size_t at) { return (stamp[at] - '0') * 10 + (stamp[at + 1] - '0'); };
+  return stamp.size() == 8 && StampAt("[" + stamp, 0) && number(0) < 24 && number(3) < 60 &&
+         number(6) < 60;
 }
 
 }  // namespace
@@ -61,9 +67,8 @@ GoldenRun GoldenTest::Run(const std::vector<std::string>& args, std::string_view
   EXPECT_EQ(child.memcheck, "");
   std::string problem;
   EXPECT_TRUE(HandlesBalanced(run.calls, &problem)) << problem << "\n" << run.calls;
-  static const std::regex kTimeOfDay(R"(([01]\d|2[0-3]):[0-5]\d:[0-5]\d)");
   for (const std::string& stamp : run.stamps)
-    EXPECT_TRUE(std::regex_match(stamp, kTimeOfDay)) << stamp;
+    EXPECT_TRUE(IsTimeOfDay(stamp)) << stamp;
   return run;
 }
 
