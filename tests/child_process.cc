@@ -22,6 +22,9 @@ extern char** environ;
 
 namespace {
 
+// Where memcheck writes its report in the child.
+constexpr int kMemcheckFd = 700;
+
 long NowMs() {
   struct timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -102,7 +105,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
                "--leak-check=full",
                "--show-leak-kinds=definite,indirect",
                "--errors-for-leak-kinds=definite,indirect",
-               "--log-file=" + memcheck_path_};
+               "--log-fd=" + std::to_string(kMemcheckFd)};
   }
   command.push_back(program);
   command.insert(command.end(), args.begin(), args.end());
@@ -142,6 +145,14 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     for (int fd : {in, out, err, in_pipe[1], out_pipe[0]}) {
       if (fd > 2)
         close(fd);
+    }
+    if (!memcheck_path_.empty()) {
+      // Opened by the child and kept out of the way, so that it cannot take the
+      // place of a standard stream the case leaves closed.
+      int log = open(memcheck_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (log < 0 || dup2(log, kMemcheckFd) < 0)
+        _exit(126);
+      close(log);
     }
     // The test ignores SIGPIPE; the program starts as from a shell, with the default.
     signal(SIGPIPE, SIG_DFL);
