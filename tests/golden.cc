@@ -1,6 +1,5 @@
 #include "tests/golden.h"
 
-
 namespace {
 
 bool IsDigit(char c) {
