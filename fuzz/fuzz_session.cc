@@ -230,7 +230,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string script;
   const char* kSteps[] = {"initialize", "process-arguments", "begin"};
   if (failing_step < 3)
-    script += std::string(kSteps[failing_step]) + " " + Status(step_status ? step_status : 1) + "\n";
+    script += std::string(kSteps[failing_step]) + " " + Status(step_status ? step_status : 1) +
+              "\n";
   script += "command " + Status(bytes.Word()) + " \n";
   for (unsigned n = bytes.Byte() % 16; n > 0; --n) {
     std::string status = Status(bytes.Word());
@@ -238,7 +239,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (length == 255) {
       unsigned fill = 16 * (bytes.Word() % 4096);
       std::string pattern(1, static_cast<char>(bytes.Byte()));
-      script += "command-fill " + status + " " + std::to_string(fill) + " " + Escaped(pattern) + "\n";
+      script += "command-fill " + status + " " + std::to_string(fill) + " " + Escaped(pattern) +
+                "\n";
     } else {
       script += "command " + status + " " + Escaped(bytes.Text(length)) + "\n";
     }
@@ -320,13 +322,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     echoless.append(transcript, copied, static_cast<size_t>(read.transcript_at) - copied);
     copied = static_cast<size_t>(read.transcript_at);
     const bool at_prompt = echoless.ends_with("> ");
-    Check(at_prompt || echoless.ends_with(kQuestion), "a read neither at a prompt nor at the question");
+    Check(at_prompt || echoless.ends_with(kQuestion),
+          "a read neither at a prompt nor at the question");
     if (at_prompt) {
       Check(read.console_pending == 0 && read.transcript_pending == 0,
             "output not written out at a prompt");
-      std::string_view since(echoless.data() + checked_transcript, echoless.size() - checked_transcript);
-      if (WithoutBanners(std::string_view(console).substr(checked_console, read.console_written - checked_console)) != since)
-        Fail("at a prompt the transcript is not the console's copy", "console:\n" + console + "\ntranscript:\n" + transcript);
+      std::string_view shown(console.data() + checked_console,
+                             read.console_written - checked_console);
+      std::string_view kept(echoless.data() + checked_transcript,
+                            echoless.size() - checked_transcript);
+      if (WithoutBanners(shown) != kept)
+        Fail("at a prompt the transcript is not the console's copy",
+             "console:\n" + console + "\ntranscript:\n" + transcript);
       checked_console = read.console_written;
       checked_transcript = echoless.size();
     }
@@ -340,8 +347,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     read_lines.push_back(&line);
   }
   echoless.append(transcript, copied);
-  if (WithoutBanners(std::string_view(console).substr(checked_console)) != echoless.substr(checked_transcript))
-    Fail("the transcript is not the console's copy", "console:\n" + console + "\ntranscript:\n" + transcript);
+  if (WithoutBanners(std::string_view(console).substr(checked_console)) !=
+      std::string_view(echoless).substr(checked_transcript))
+    Fail("the transcript is not the console's copy",
+         "console:\n" + console + "\ntranscript:\n" + transcript);
 
   // The commands sent are tidied typed lines, in order.
   size_t line = 0;

@@ -409,9 +409,10 @@ std::vector<FaultCase> StreamCases() {
 
   // A console that cannot be written: the session ends at the first prompt, as
   // at the end of input, and the runtime is wound down in order.
-  for (FaultCase c : {NoCommandCase("OutputIsClosed", {.out = Out::kClosed}),
-                      NoCommandCase("OutputIsFull", {.out = Out::kPath, .output_path = "/dev/full"}),
-                      NoCommandCase("OutputReaderGoneBeforeTheStart", {.out = Out::kBrokenPipe})}) {
+  for (FaultCase c :
+       {NoCommandCase("OutputIsClosed", {.out = Out::kClosed}),
+        NoCommandCase("OutputIsFull", {.out = Out::kPath, .output_path = "/dev/full"}),
+        NoCommandCase("OutputReaderGoneBeforeTheStart", {.out = Out::kBrokenPipe})}) {
     c.console_seen = false;
     cases.push_back(c);
   }
