@@ -305,6 +305,7 @@ TEST_F(BracketTest, AMissingRuntimeLibraryIsReportedAndNothingRuns) {
   ChildResult run = RunChild(lonely, {"Srv"}, {"LD_LIBRARY_PATH="}, "stop\n", dir_.path());
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.memcheck, "");
   EXPECT_EQ(run.err.rfind("vexmor: cannot load libvelmora.so: ", 0), 0u) << run.err;
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
@@ -317,6 +318,7 @@ TEST_F(BracketTest, ALibraryWithoutAnEntryPointIsReported) {
   ChildResult run = RunChild(lonely, {"Srv"}, {}, "stop\n", dir_.path());
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.memcheck, "");
   EXPECT_EQ(run.err.rfind("vexmor: libvelmora.so has no entry point RuntimeInitialize: ", 0),
             0u)
       << run.err;

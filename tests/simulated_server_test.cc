@@ -13,6 +13,7 @@ TEST(SimulatedServerTest, RunsASessionOutOfTheBox) {
                              "show server\nbroadcast hello\nload backup\nstop\n", dir.path());
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.memcheck, "");
   EXPECT_EQ(run.out.rfind("** Starting remote console session with DemoServer **\n\n"
                           ">>Pellomar for DemoServer\n",
                           0),
@@ -32,6 +33,7 @@ TEST(SimulatedServerTest, ShutsDownOnExit) {
   ChildResult run = RunChild(VEXMOR_PROGRAM, {"DemoServer"}, {},
                              "exit\ny\nshow time\nstop\n", dir.path());
   EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.memcheck, "");
   EXPECT_NE(run.out.find("] COMMAND SENT: show time\n(Error: Server not responding)\n"),
             std::string::npos)
       << run.out;
