@@ -47,8 +47,9 @@ void PrintUsage() {
       "\nIf the ServerName or OutputFile has spaces, enclose the argument in\n",
       "quotation marks. Please note that this is not a 'live' console; it\n",
       "merely sends the commands that you type and returns the results.\n",
-      "\nvexmor: a remote console for Pellomar servers through the Velmora runtime.\n"
-      "version 1.0a\n",
+      // One write on purpose: the notice line and the version.
+      ("\nvexmor: a remote console for Pellomar servers through the Velmora runtime.\n"
+       "version 1.0a\n"),
   };
   for (const char* text : kUsage)
     fputs(text, stdout);

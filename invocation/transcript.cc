@@ -125,10 +125,11 @@ void EchoLine(const char* line) {
   }
 }
 
-void FlushOutput() {
-  fflush(stdout);
+bool FlushOutput() {
+  bool console_ok = fflush(stdout) == 0 && !ferror(stdout);
   if (gTranscript != nullptr)
     fflush(gTranscript);
+  return console_ok;
 }
 
 void CloseTranscript() {

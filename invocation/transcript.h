@@ -36,7 +36,9 @@ void OpenTranscript(const char* option);
 void EchoLine(const char* line);
 
 // Writes out everything pending on standard output and in the transcript.
-void FlushOutput();
+// Returns false once standard output can no longer be written, whether now or
+// earlier: closed, full, or a pipe whose reader has gone.
+bool FlushOutput();
 
 // Closes the transcript, if there is one.
 void CloseTranscript();

@@ -29,6 +29,13 @@
 // line stops the process with a message: a broken fixture must not pass for a
 // working one.
 //
+// A test that runs the program inside its own process (the session fuzz target)
+// calls the extra entry point
+//   void VelmoraDoubleLoad(const char* script, size_t size, FILE* log)
+// to start the double afresh from a script held in memory, logging into an open
+// stream, or not at all when `log` is null. The environment is not read then;
+// the stream stays the caller's.
+//
 // Log lines, written once a call's result is known and flushed at once:
 //   RuntimeInitialize ARGS
 //   RuntimeProcessArguments ARGS          (the arguments as passed)
@@ -109,6 +116,8 @@ struct Command {
 using Responses = std::unordered_map<VResponse, Text>;
 
 struct Double {
+  Double() { responses.reserve(16); }
+
   std::string log_path;
   FILE* log = nullptr;
 
@@ -180,7 +189,10 @@ bool ReadFile(const char* path, std::string* out) {
 class ScriptReader {
  public:
   ScriptReader(const char* path, Double* d) : path_(path), d_(d) {}
+  // Reads the script file named by `path`.
   void Read();
+  // Takes the script from `data`; `path` names it in messages.
+  void Parse(std::string_view data);
 
  private:
   [[noreturn]] void Bad(const std::string& what) const {
@@ -214,12 +226,16 @@ void ScriptReader::Read() {
   std::string data;
   if (!ReadFile(path_.c_str(), &data))
     Fail(path_ + ": cannot read script: " + strerror(errno));
+  Parse(data);
+}
+
+void ScriptReader::Parse(std::string_view data) {
   size_t start = 0;
   while (start < data.size()) {
     size_t end = data.find('\n', start);
     if (end == std::string::npos)
       end = data.size();
-    std::string_view line(data.data() + start, end - start);
+    std::string_view line = data.substr(start, end - start);
     start = end + 1;
     ++line_;
     if (!line.empty() && line.back() == '\r')
@@ -363,7 +379,6 @@ void ScriptReader::End(const char* last) {
 
 Double* Load() {
   Double* d = new Double;
-  d->responses.reserve(16);
   const char* script = getenv("VELMORA_DOUBLE_SCRIPT");
   if (script && *script)
     ScriptReader(script, d).Read();
@@ -379,10 +394,13 @@ Double* Load() {
 
 // Built at the first call and never destroyed: the stored argument vector must
 // stay valid to the end of the process, and calls made while the process exits
-// must still find the log.
+// must still find the log. Only VelmoraDoubleLoad replaces it, between runs.
+Double* g_double;
+
 Double& Get() {
-  static Double* d = Load();
-  return *d;
+  if (g_double == nullptr)
+    g_double = Load();
+  return *g_double;
 }
 
 // One log line, built only when there is a log.
@@ -603,4 +621,12 @@ VELMORA_EXPORT uint16_t LoadStatusText(int zero, uint16_t code, char* text,
   if (d.log)
     LogLine("LoadStatusText").Int(zero).Int(code).Int(capacity).Write(d);
   return known ? 1 : 0;
+}
+
+VELMORA_EXPORT void VelmoraDoubleLoad(const char* script, size_t size, FILE* log) {
+  delete g_double;
+  g_double = new Double;
+  ScriptReader("script in memory", g_double).Parse(std::string_view(script, size));
+  g_double->log = log;
+  g_double->log_path = "log stream";
 }

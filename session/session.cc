@@ -62,9 +62,12 @@ void RunSession(const char* server) {
     SessionPrint(gTranscript, "\n");
     ConsolePrint(">>Pellomar for %s\n>>Type 'stop' to end this program\n", server);
     SessionPrint(gTranscript, "> ");
-    FlushOutput();
+    // Once the console cannot be written, nobody would see what the commands
+    // do: the session ends as at the end of input.
+    bool console_ok = FlushOutput();
 
-    if (!ReadCommand(&state, line, command) || EqualsFolded(command, "STOP")) {
+    if (!console_ok || !ReadCommand(&state, line, command) ||
+        EqualsFolded(command, "STOP")) {
       EndSession();
       return;
     }

@@ -2,12 +2,17 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -30,11 +35,57 @@ const std::vector<std::string> kLauncher;
 const std::vector<std::string> kLauncherEnv;
 #endif
 
+// Where memcheck writes its report in the child.
+constexpr int kMemcheckFd = 700;
+
+long NowMs() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000L + now.tv_nsec / 1000000L;
+}
+
+// Waits until `fd` is ready for `events` or `deadline_ms` has passed.
+bool PollUntil(int fd, short events, long deadline_ms) {
+  for (;;) {
+    long left = deadline_ms - NowMs();
+    if (left <= 0)
+      return false;
+    struct pollfd p = {fd, events, 0};
+    int n = poll(&p, 1, static_cast<int>(left));
+    if (n > 0)
+      return true;
+    if (n < 0 && errno != EINTR)
+      return false;
+  }
+}
+
+// Moves `fd` off the standard descriptors, which are about to be replaced (when
+// the test itself runs without them, its own files may sit there).
+int Lift(int fd) {
+  return fd >= 0 && fd <= 2 ? fcntl(fd, F_DUPFD, 3) : fd;
+}
+
+// Puts `fd` on descriptor `target` in the child; -1 leaves `target` closed.
+void Place(int fd, int target) {
+  if (fd < 0)
+    close(target);
+  else if (fd != target)
+    dup2(fd, target);
+}
+
 }  // namespace
 
+bool UnderMemcheck() {
+  // Never under wine: memcheck runs Linux programs only.
+  if (!kLauncher.empty())
+    return false;
+  const char* memcheck = getenv("VEXMOR_TEST_MEMCHECK");
+  return memcheck != nullptr && *memcheck != '\0';
+}
+
 ChildProcess::~ChildProcess() {
-  if (input_ >= 0)
-    close(input_);
+  CloseInput();
+  CloseOutput();
   if (pid_ > 0) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
@@ -43,21 +94,41 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& env,
-                         const std::string& scratch_dir) {
+                         const std::string& scratch_dir, const ChildStreams& streams) {
   // A child that stops reading must not take the test down with it.
   signal(SIGPIPE, SIG_IGN);
-  out_path_ = scratch_dir + "/stdout";
+  out_path_ = streams.out == ChildStreams::Out::kFile ? scratch_dir + "/stdout" : "";
   err_path_ = scratch_dir + "/stderr";
-  int pipe_fds[2];
-  if (pipe(pipe_fds) != 0)
+  int in_pipe[2] = {-1, -1};
+  int out_pipe[2] = {-1, -1};
+  if (streams.in == ChildStreams::In::kPipe && pipe(in_pipe) != 0)
     return false;
+  if ((streams.out == ChildStreams::Out::kPipe ||
+       streams.out == ChildStreams::Out::kBrokenPipe) &&
+      pipe(out_pipe) != 0)
+    return false;
+  if (streams.out == ChildStreams::Out::kBrokenPipe) {
+    // Closed before the fork, so that no process ever holds the reading end.
+    close(out_pipe[0]);
+    out_pipe[0] = -1;
+  }
 
+  std::vector<std::string> command;
+  if (UnderMemcheck()) {
+    memcheck_path_ = scratch_dir + "/memcheck";
+    command = {"valgrind",
+               "--quiet",
+               "--leak-check=full",
+               "--show-leak-kinds=definite,indirect",
+               "--errors-for-leak-kinds=definite,indirect",
+               "--log-fd=" + std::to_string(kMemcheckFd)};
+  }
+  command.insert(command.end(), kLauncher.begin(), kLauncher.end());
+  command.push_back(program);
+  command.insert(command.end(), args.begin(), args.end());
   std::vector<char*> argv;
-  for (const std::string& word : kLauncher)
-    argv.push_back(const_cast<char*>(word.c_str()));
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& arg : args)
-    argv.push_back(const_cast<char*>(arg.c_str()));
+  for (std::string& arg : command)
+    argv.push_back(arg.data());
   argv.push_back(nullptr);
   std::vector<char*> envp;
   for (char** e = environ; *e != nullptr; ++e)
@@ -72,35 +143,75 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   if (pid_ < 0)
     return false;
   if (pid_ == 0) {
-    int out = open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int in = in_pipe[0];
+    if (streams.in == ChildStreams::In::kPath)
+      in = open(streams.input_path.c_str(), O_RDONLY);
+    int out = out_pipe[1];
+    if (streams.out == ChildStreams::Out::kFile)
+      out = open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    else if (streams.out == ChildStreams::Out::kPath)
+      out = open(streams.output_path.c_str(), O_WRONLY);
     int err = open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     // Run in the scratch folder, where no runtime library lies that the program
     // might find in its working folder.
-    if (out < 0 || err < 0 || chdir(scratch_dir.c_str()) != 0)
+    if (err < 0 || (in < 0 && streams.in != ChildStreams::In::kClosed) ||
+        (out < 0 && streams.out != ChildStreams::Out::kClosed) ||
+        chdir(scratch_dir.c_str()) != 0)
       _exit(126);
-    dup2(pipe_fds[0], 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    close(pipe_fds[0]);
-    close(pipe_fds[1]);
-    close(out);
-    close(err);
-    execve(argv[0], argv.data(), envp.data());
+    in = Lift(in);
+    out = Lift(out);
+    err = Lift(err);
+    Place(in, 0);
+    Place(out, 1);
+    Place(err, 2);
+    for (int fd : {in, out, err, in_pipe[1], out_pipe[0]}) {
+      if (fd > 2)
+        close(fd);
+    }
+    if (!memcheck_path_.empty()) {
+      // Opened by the child and kept out of the way, so that it cannot take the
+      // place of a standard stream the case leaves closed.
+      int log = open(memcheck_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (log < 0 || dup2(log, kMemcheckFd) < 0)
+        _exit(126);
+      close(log);
+    }
+    // The test ignores SIGPIPE; the program starts as from a shell, with the default.
+    signal(SIGPIPE, SIG_DFL);
+#ifdef __linux__
+    if (streams.heed_file_permissions && geteuid() == 0 &&
+        prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) != 0)
+      _exit(125);
+#endif
+    execvpe(argv[0], argv.data(), envp.data());
     _exit(127);
   }
-  close(pipe_fds[0]);
-  input_ = pipe_fds[1];
+  if (in_pipe[0] >= 0) {
+    close(in_pipe[0]);
+    input_ = in_pipe[1];
+    // Writes wait in poll, with a limit, rather than block for good.
+    fcntl(input_, F_SETFL, fcntl(input_, F_GETFL) | O_NONBLOCK);
+  }
+  if (out_pipe[1] >= 0) {
+    close(out_pipe[1]);
+    output_ = out_pipe[0];
+  }
   return true;
 }
 
-bool ChildProcess::Write(std::string_view data) {
+bool ChildProcess::Write(std::string_view data, int timeout_seconds) {
+  long deadline = NowMs() + timeout_seconds * 1000L;
   while (!data.empty()) {
     ssize_t n = write(input_, data.data(), data.size());
+    if (n > 0) {
+      data.remove_prefix(static_cast<size_t>(n));
+      continue;
+    }
     if (n < 0 && errno == EINTR)
       continue;
-    if (n <= 0)
-      return false;
-    data.remove_prefix(static_cast<size_t>(n));
+    if (n < 0 && errno == EAGAIN && PollUntil(input_, POLLOUT, deadline))
+      continue;
+    return false;
   }
   return true;
 }
@@ -112,19 +223,43 @@ void ChildProcess::CloseInput() {
 }
 
 std::string ChildProcess::OutputSoFar() const {
-  return ReadFileOrEmpty(out_path_);
+  return out_path_.empty() ? "" : ReadFileOrEmpty(out_path_);
+}
+
+std::string ChildProcess::ReadOutputUntil(std::string_view marker, int timeout_seconds) {
+  long deadline = NowMs() + timeout_seconds * 1000L;
+  std::string seen;
+  while (!seen.ends_with(marker) && PollUntil(output_, POLLIN, deadline)) {
+    char buf[4096];
+    ssize_t n = read(output_, buf, sizeof buf);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      break;
+    seen.append(buf, static_cast<size_t>(n));
+  }
+  return seen;
+}
+
+void ChildProcess::CloseOutput() {
+  if (output_ >= 0)
+    close(output_);
+  output_ = -1;
 }
 
 ChildResult ChildProcess::Wait(int timeout_seconds) {
   CloseInput();
+  // Nobody reads an output pipe any more: a child still writing sees it broken.
+  CloseOutput();
   ChildResult result;
   int status = 0;
   struct timespec tick = {0, 5 * 1000 * 1000};
-  for (long waited_ms = 0;; waited_ms += 5) {
+  long deadline = NowMs() + timeout_seconds * 1000L;
+  for (;;) {
     pid_t done = waitpid(pid_, &status, WNOHANG);
     if (done == pid_)
       break;
-    if (waited_ms >= timeout_seconds * 1000L) {
+    if (NowMs() >= deadline) {
       kill(pid_, SIGKILL);
       waitpid(pid_, &status, 0);
       result.timed_out = true;
@@ -137,8 +272,11 @@ ChildResult ChildProcess::Wait(int timeout_seconds) {
     result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status))
     result.signal = WTERMSIG(status);
-  result.out = ReadFileOrEmpty(out_path_);
+  if (!out_path_.empty())
+    result.out = ReadFileOrEmpty(out_path_);
   result.err = ReadFileOrEmpty(err_path_);
+  if (!memcheck_path_.empty())
+    result.memcheck = ReadFileOrEmpty(memcheck_path_);
   return result;
 }
 
@@ -151,7 +289,7 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
     failed.err = "could not start " + program;
     return failed;
   }
-  child.Write(input);
+  child.Write(input, timeout_seconds);
   return child.Wait(timeout_seconds);
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/call_log.h"
 #include "tests/child_process.h"
 
 // The Windows test runner starts the cross-built vexmor.exe under wine; the
@@ -48,10 +49,6 @@ struct GoldenRun {
 // by "HH:MM:SS" and appends the stamps, in order, to `stamps`.
 std::string NormalizeStamps(std::string_view text, std::vector<std::string>* stamps);
 
-// Whether every response handle the log shows obtained was locked at most once,
-// unlocked after each lock and freed exactly once; `problem` says what was not.
-bool HandlesBalanced(const std::string& calls, std::string* problem);
-
 class GoldenTest : public ::testing::Test {
  protected:
   // Runs vexmor with `args`, `input` on standard input and the double following
@@ -80,8 +77,5 @@ class GoldenTest : public ::testing::Test {
   const std::string program_ = VEXMOR_DOUBLE_PROGRAM;
   ScratchDir dir_;
 };
-
-// Quotes `text` as the double's log does.
-std::string LogQuote(std::string_view text);
 
 #endif  // VEXMOR_TESTS_GOLDEN_H_

@@ -306,6 +306,7 @@ TEST_F(BracketTest, AMissingRuntimeLibraryIsReportedAndNothingRuns) {
   std::string err = FromTargetText(run.err);
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.memcheck, "");
   EXPECT_EQ(err.rfind("vexmor: cannot load " + std::string(kRuntimeLibrary) + ": ", 0), 0u)
       << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
@@ -320,6 +321,7 @@ TEST_F(BracketTest, ALibraryWithoutAnEntryPointIsReported) {
   std::string err = FromTargetText(run.err);
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.memcheck, "");
   // The Windows build binds by number and says which.
   std::string entry = kWindowsTarget ? "RuntimeInitialize (ordinal 15)" : "RuntimeInitialize";
   EXPECT_EQ(err.rfind("vexmor: " + std::string(kRuntimeLibrary) + " has no entry point " +

@@ -15,6 +15,7 @@ TEST(SimulatedServerTest, RunsASessionOutOfTheBox) {
   run.out = FromTargetText(run.out);
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.memcheck, "");
   EXPECT_EQ(run.out.rfind("** Starting remote console session with DemoServer **\n\n"
                           ">>Pellomar for DemoServer\n",
                           0),
@@ -35,6 +36,7 @@ TEST(SimulatedServerTest, ShutsDownOnExit) {
                              "exit\ny\nshow time\nstop\n", dir.path());
   run.out = FromTargetText(run.out);
   EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.memcheck, "");
   EXPECT_NE(run.out.find("] COMMAND SENT: show time\n(Error: Server not responding)\n"),
             std::string::npos)
       << run.out;

@@ -26,7 +26,8 @@ class TranscriptTest : public GoldenTest {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
       std::string name = entry.path().filename().string();
-      if (name != "script" && name != "calls" && name != "stdout" && name != "stderr")
+      if (name != "script" && name != "calls" && name != "stdout" && name != "stderr" &&
+          name != "memcheck")
         names.push_back(name);
     }
     std::sort(names.begin(), names.end());

@@ -52,9 +52,11 @@ add_test(NAME Windows.prefix
 set_tests_properties(Windows.prefix PROPERTIES FIXTURES_SETUP wine_prefix)
 
 add_executable(vexmor_windows_tests
+  call_log.cc
   child_process.cc
   golden.cc
   golden_test.cc
+  shutdown_test.cc
   simulated_server_test.cc
   transcript_test.cc
   windows_test.cc
