@@ -44,8 +44,8 @@ constexpr char kBigReplyLine[] = "2024-03-01 02:00:17 BACKUP: volume SYS copied,
 struct Config {
   std::string program = VEXMOR_BENCH_PROGRAM;
   long commands = 100000;
-  int rounds = 11;         // runs of each program per comparison
-  int memory_rounds = 5;   // runs per peak-memory figure
+  int rounds = 11;        // runs of each program per comparison
+  int memory_rounds = 5;  // runs per peak-memory figure
   int startup_rounds = 31;
 };
 
@@ -116,11 +116,9 @@ class Bench {
   Contender Program(bool transcript) const;
   Contender Floor(bool transcript, bool stdio = false) const;
 
-  bool Once(const Contender& c, const std::string& script, const std::string& input,
-            Runs* runs);
+  bool Once(const Contender& c, const std::string& script, const std::string& input, Runs* runs);
   bool TakeTurns(const std::vector<Contender>& contenders, const std::string& script,
-                 const std::string& input, int rounds, bool same_output,
-                 std::vector<Runs>* runs);
+                 const std::string& input, int rounds, bool same_output, std::vector<Runs>* runs);
   void Compare(const std::vector<Contender>& contenders, const std::vector<Runs>& runs,
                double scale, int digits, const char* unit, double target);
 
@@ -208,8 +206,8 @@ bool Bench::TakeTurns(const std::vector<Contender>& contenders, const std::strin
       std::string why;
       if (!SameOutput(a.out, b.out, &why) ||
           (!a.transcript.empty() && !SameOutput(a.transcript, b.transcript, &why))) {
-        fprintf(stderr, "vexmor_bench: %s and %s wrote different bytes: %s\n",
-                a.argv[0].c_str(), b.argv[0].c_str(), why.c_str());
+        fprintf(stderr, "vexmor_bench: %s and %s wrote different bytes: %s\n", a.argv[0].c_str(),
+                b.argv[0].c_str(), why.c_str());
         return false;
       }
     }
@@ -239,8 +237,8 @@ void Bench::Compare(const std::vector<Contender>& contenders, const std::vector<
       pairs.push_back(runs[0].cpu[r] / runs[i].cpu[r]);
     Stats sp = Summarize(pairs);
     double ratio = Summarize(runs[0].cpu).median / Summarize(runs[i].cpu).median;
-    printf("   ratio to %-6s %6.3f  (run by run: median %.3f, %.3f .. %.3f)\n",
-           contenders[i].name, ratio, sp.median, sp.low, sp.high);
+    printf("   ratio to %-6s %6.3f  (run by run: median %.3f, %.3f .. %.3f)\n", contenders[i].name,
+           ratio, sp.median, sp.low, sp.high);
     if (i == 1) {
       char what[32];
       snprintf(what, sizeof what, "ratio <= %.2f", target);
@@ -259,15 +257,14 @@ bool Bench::Session(bool transcript) {
   if (!TakeTurns(contenders, session_script_, Commands(config_.commands), config_.rounds, true,
                  &runs))
     return false;
-  Compare(contenders, runs, 1e6 / static_cast<double>(config_.commands), 3, "us per command",
-          1.10);
+  Compare(contenders, runs, 1e6 / static_cast<double>(config_.commands), 3, "us per command", 1.10);
   return true;
 }
 
 bool Bench::BigReply() {
   printf("\n2. one reply of %lld MiB, to standard output and a transcript\n", kBigReply >> 20);
-  std::string script = Script("big.script", "command-fill 0 " + std::to_string(kBigReply) +
-                                                " " + kBigReplyLine + "\n");
+  std::string script = Script(
+      "big.script", "command-fill 0 " + std::to_string(kBigReply) + " " + kBigReplyLine + "\n");
   std::vector<Contender> contenders = {Program(true), Floor(true)};
   std::vector<Runs> runs;
   if (!TakeTurns(contenders, script, std::string(kCommand) + "\n", config_.rounds, true, &runs))
@@ -294,8 +291,8 @@ bool Bench::Memory() {
     }
     Stats s = Summarize(runs.rss);
     peak[i] = s.high;
-    printf("   vexmor, %7ld commands: %7.0f KiB  (runs %.0f .. %.0f)\n", counts[i], s.high,
-           s.low, s.high);
+    printf("   vexmor, %7ld commands: %7.0f KiB  (runs %.0f .. %.0f)\n", counts[i], s.high, s.low,
+           s.high);
   }
   printf("   growth: %.0f KiB\n", peak[1] - peak[0]);
   all_met_ &= PrintTarget(peak[1] - peak[0], 64, "growth <= 64 KiB");
@@ -317,8 +314,9 @@ bool Bench::Memory() {
 }
 
 bool Bench::Startup() {
-  printf("\n4. start-up to the first prompt (standard input empty)\n"
-         "   floor: a minimal program that loads the runtime library and prints a line\n");
+  printf(
+      "\n4. start-up to the first prompt (standard input empty)\n"
+      "   floor: a minimal program that loads the runtime library and prints a line\n");
   Contender floor;
   floor.name = "floor";
   floor.argv = {VEXMOR_BENCH_FLOOR_STARTUP, VEXMOR_BENCH_LIBRARY};
@@ -353,9 +351,10 @@ void PrintMachine() {
 
 bool Bench::Run() {
   PrintMachine();
-  printf("CPU time (user + system) of each child; medians of %d runs of vexmor and of its "
-         "floor, alternating\n",
-         config_.rounds);
+  printf(
+      "CPU time (user + system) of each child; medians of %d runs of vexmor and of its "
+      "floor, alternating\n",
+      config_.rounds);
   session_script_ = Script("session.script", std::string("default 0 ") + kReply + "\n");
   bool ok = Session(false) && Session(true) && BigReply() && Memory() && Startup();
   if (ok)

@@ -199,8 +199,8 @@ int main(int argc, char** argv) {
   if (library == nullptr)
     Die("dlopen", dlerror());
   auto initialize = reinterpret_cast<RuntimeInitializeFn>(Bind(library, "RuntimeInitialize"));
-  auto process = reinterpret_cast<RuntimeProcessArgumentsFn>(
-      Bind(library, "RuntimeProcessArguments"));
+  auto process =
+      reinterpret_cast<RuntimeProcessArgumentsFn>(Bind(library, "RuntimeProcessArguments"));
   auto begin = reinterpret_cast<RuntimeBeginProgramFn>(Bind(library, "RuntimeBeginProgram"));
   auto end = reinterpret_cast<RuntimeEndProgramFn>(Bind(library, "RuntimeEndProgram"));
   auto terminate = reinterpret_cast<RuntimeTerminateFn>(Bind(library, "RuntimeTerminate"));

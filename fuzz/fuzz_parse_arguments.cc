@@ -162,9 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   name[0] = '\0';
   bool result = false;
   g_recording = true;
-  std::string out = Captured([&] {
-    result = ParseArguments(static_cast<int>(argv.size() - 1), argv.data(), name);
-  });
+  std::string out = Captured(
+      [&] { result = ParseArguments(static_cast<int>(argv.size() - 1), argv.data(), name); });
   g_recording = false;
 
   Check(result == accepted, "accepted or refused wrongly");
@@ -180,14 +179,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     struct stat named_file;
     Check(gTranscript != nullptr, "no transcript is open");
     Check(fstat(fileno(gTranscript), &open_file) == 0 &&
-              stat(transcript.c_str(), &named_file) == 0 &&
-              open_file.st_ino == named_file.st_ino,
+              stat(transcript.c_str(), &named_file) == 0 && open_file.st_ino == named_file.st_ino,
           "the transcript is not the last file named");
   }
   for (const Opened& opened : g_opened) {
     struct stat file;
-    Check(fstat(fileno(opened.file), &file) == 0 && file.st_size == 0,
-          "a transcript is not empty");
+    Check(fstat(fileno(opened.file), &file) == 0 && file.st_size == 0, "a transcript is not empty");
     fclose(opened.file);
     unlink(opened.path.c_str());
   }

@@ -130,10 +130,9 @@ struct Input {
 ssize_t ReadInput(void* cookie, char* buffer, size_t size) {
   Input* in = static_cast<Input*>(cookie);
   if (in->line_start) {
-    in->reads.push_back({in->console->size(), __fpending(stdout),
-                         gTranscript != nullptr ? ftell(gTranscript) : -1,
-                         gTranscript != nullptr ? __fpending(gTranscript) : 0,
-                         in->at == in->data.size()});
+    in->reads.push_back(
+        {in->console->size(), __fpending(stdout), gTranscript != nullptr ? ftell(gTranscript) : -1,
+         gTranscript != nullptr ? __fpending(gTranscript) : 0, in->at == in->data.size()});
   }
   size_t n = std::min(size, in->data.size() - in->at);
   const char* from = in->data.data() + in->at;
@@ -230,8 +229,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string script;
   const char* kSteps[] = {"initialize", "process-arguments", "begin"};
   if (failing_step < 3)
-    script += std::string(kSteps[failing_step]) + " " + Status(step_status ? step_status : 1) +
-              "\n";
+    script +=
+        std::string(kSteps[failing_step]) + " " + Status(step_status ? step_status : 1) + "\n";
   script += "command " + Status(bytes.Word()) + " \n";
   for (unsigned n = bytes.Byte() % 16; n > 0; --n) {
     std::string status = Status(bytes.Word());
@@ -239,8 +238,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (length == 255) {
       unsigned fill = 16 * (bytes.Word() % 4096);
       std::string pattern(1, static_cast<char>(bytes.Byte()));
-      script += "command-fill " + status + " " + std::to_string(fill) + " " + Escaped(pattern) +
-                "\n";
+      script +=
+          "command-fill " + status + " " + std::to_string(fill) + " " + Escaped(pattern) + "\n";
     } else {
       script += "command " + status + " " + Escaped(bytes.Text(length)) + "\n";
     }

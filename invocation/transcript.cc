@@ -58,8 +58,7 @@ bool TakeApart(const char* format, va_list args, Pieces* pieces) {
 // pieces written onto each stream in turn. `args` and `again` are two starts of
 // the same arguments: copying one instead costs more than the rest of a short
 // message.
-void Print(FILE* console, FILE* transcript, const char* format, va_list args,
-           va_list again) {
+void Print(FILE* console, FILE* transcript, const char* format, va_list args, va_list again) {
   Pieces pieces;
   if (TakeApart(format, args, &pieces)) {
     WriteStream(console, pieces.piece, pieces.count);

@@ -24,8 +24,7 @@ void SessionPrint(FILE* transcript, const char* format, ...) VEXMOR_PRINTF(2, 3)
 void ConsolePrint(const char* format, ...) VEXMOR_PRINTF(1, 2);
 
 // SessionPrint onto `console` in place of standard output.
-void SessionPrintTo(FILE* console, FILE* transcript, const char* format, ...)
-    VEXMOR_PRINTF(3, 4);
+void SessionPrintTo(FILE* console, FILE* transcript, const char* format, ...) VEXMOR_PRINTF(3, 4);
 
 // Handles one "/o:File" argument: opens everything after its first colon as the
 // new transcript. No colon, or nothing after it: does nothing. A file that cannot

@@ -17,8 +17,7 @@ bool OpenRuntimeLibrary(char* error, size_t capacity);
 // Looks up one entry point of the opened library: by `name` where the platform
 // exports names, by `ordinal` where it does not. On failure writes a one-line
 // reason into `error` and returns null.
-GenericEntry FindRuntimeEntry(const char* name, int ordinal, char* error,
-                              size_t capacity);
+GenericEntry FindRuntimeEntry(const char* name, int ordinal, char* error, size_t capacity);
 
 }  // namespace velmora
 

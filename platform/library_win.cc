@@ -19,8 +19,8 @@ constexpr size_t kReasonSize = 512;
 // back to the bare number when the system has no text.
 void SystemReason(DWORD code, const char* subject, char (&text)[kReasonSize]) {
   char message[kReasonSize];
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, message, sizeof message, nullptr);
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, message, sizeof message, nullptr);
   // The system ends its texts with a line end, which is not ours to print.
   while (n > 0 && (message[n - 1] == '\r' || message[n - 1] == '\n' || message[n - 1] == ' '))
     --n;
@@ -98,15 +98,14 @@ bool OpenRuntimeLibrary(char* error, size_t capacity) {
   return true;
 }
 
-GenericEntry FindRuntimeEntry(const char* name, int ordinal, char* error,
-                              size_t capacity) {
+GenericEntry FindRuntimeEntry(const char* name, int ordinal, char* error, size_t capacity) {
   // The real library exports its entry points by number only.
   FARPROC entry = GetProcAddress(gLibrary, MAKEINTRESOURCEA(ordinal));
   if (entry == nullptr) {
     char reason[kReasonSize];
     SystemReason(GetLastError(), kLibraryName, reason);
-    snprintf(error, capacity, "%s has no entry point %s (ordinal %d): %s", kLibraryName,
-             name, ordinal, reason);
+    snprintf(error, capacity, "%s has no entry point %s (ordinal %d): %s", kLibraryName, name,
+             ordinal, reason);
     return nullptr;
   }
   return reinterpret_cast<GenericEntry>(entry);

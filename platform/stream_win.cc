@@ -24,9 +24,9 @@ void WriteStream(FILE* out, const StreamPiece* pieces, int count) {
     } else {
       // The format's last n conversions take the first n pairs; the others are
       // passed and not read.
-      fprintf(out, kFormat + 4 * (kMost - n), size[0], data[0], size[1], data[1], size[2],
-              data[2], size[3], data[3], size[4], data[4], size[5], data[5], size[6], data[6],
-              size[7], data[7]);
+      fprintf(out, kFormat + 4 * (kMost - n), size[0], data[0], size[1], data[1], size[2], data[2],
+              size[3], data[3], size[4], data[4], size[5], data[5], size[6], data[6], size[7],
+              data[7]);
     }
     pieces += n;
     count -= n;

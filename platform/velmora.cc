@@ -27,12 +27,10 @@ struct EntryName {
 
 // Indexed by Entry.
 constexpr EntryName kEntryNames[kEntryCount] = {
-    {"RuntimeInitialize", 15}, {"RuntimeProcessArguments", 51},
-    {"RuntimeBeginProgram", 25}, {"RuntimeEndProgram", 52},
-    {"RuntimeTerminate", 13},  {"StartupStatusText", 29},
-    {"ConsoleCommand", 2239},  {"LockResponse", 182},
-    {"UnlockResponse", 183},   {"FreeResponse", 143},
-    {"LoadStatusText", 707},
+    {"RuntimeInitialize", 15}, {"RuntimeProcessArguments", 51}, {"RuntimeBeginProgram", 25},
+    {"RuntimeEndProgram", 52}, {"RuntimeTerminate", 13},        {"StartupStatusText", 29},
+    {"ConsoleCommand", 2239},  {"LockResponse", 182},           {"UnlockResponse", 183},
+    {"FreeResponse", 143},     {"LoadStatusText", 707},
 };
 
 GenericEntry gEntries[kEntryCount];
@@ -48,8 +46,7 @@ bool LoadRuntime(char* error, size_t capacity) {
   if (!OpenRuntimeLibrary(error, capacity))
     return false;
   for (int i = 0; i < kEntryCount; ++i) {
-    gEntries[i] =
-        FindRuntimeEntry(kEntryNames[i].name, kEntryNames[i].ordinal, error, capacity);
+    gEntries[i] = FindRuntimeEntry(kEntryNames[i].name, kEntryNames[i].ordinal, error, capacity);
     if (gEntries[i] == nullptr)
       return false;
   }
@@ -61,14 +58,11 @@ VStatus RuntimeInitialize(int argc, char** argv) {
 }
 
 VStatus RuntimeProcessArguments(int argc, char** argv, int* argc_out, char*** argv_out) {
-  return Bound<RuntimeProcessArgumentsFn>(kRuntimeProcessArguments)(argc, argv, argc_out,
-                                                                    argv_out);
+  return Bound<RuntimeProcessArgumentsFn>(kRuntimeProcessArguments)(argc, argv, argc_out, argv_out);
 }
 
-VStatus RuntimeBeginProgram(VEntryPoint entry, int argc, char** argv, int zero1,
-                            int zero2) {
-  return Bound<RuntimeBeginProgramFn>(kRuntimeBeginProgram)(entry, argc, argv, zero1,
-                                                            zero2);
+VStatus RuntimeBeginProgram(VEntryPoint entry, int argc, char** argv, int zero1, int zero2) {
+  return Bound<RuntimeBeginProgramFn>(kRuntimeBeginProgram)(entry, argc, argv, zero1, zero2);
 }
 
 void RuntimeEndProgram(int argc, char** argv) {

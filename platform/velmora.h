@@ -18,8 +18,7 @@ bool LoadRuntime(char* error, size_t capacity);
 
 VStatus RuntimeInitialize(int argc, char** argv);
 VStatus RuntimeProcessArguments(int argc, char** argv, int* argc_out, char*** argv_out);
-VStatus RuntimeBeginProgram(VEntryPoint entry, int argc, char** argv, int zero1,
-                            int zero2);
+VStatus RuntimeBeginProgram(VEntryPoint entry, int argc, char** argv, int zero1, int zero2);
 void RuntimeEndProgram(int argc, char** argv);
 void RuntimeTerminate();
 int StartupStatusText(VStatus status, char* text, int capacity);

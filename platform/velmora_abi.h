@@ -20,21 +20,21 @@ constexpr int kStatusTextCapacity = 255;
 
 // Function types of the eleven entry points, with their Windows ordinals.
 extern "C" {
-typedef VStatus (*RuntimeInitializeFn)(int argc, char** argv);                 // 15
+typedef VStatus (*RuntimeInitializeFn)(int argc, char** argv);  // 15
 typedef VStatus (*RuntimeProcessArgumentsFn)(int argc, char** argv, int* argcOut,
-                                             char*** argvOut);                 // 51
-typedef VStatus (*RuntimeBeginProgramFn)(VEntryPoint entry, int argc, char** argv,
-                                         int zero1, int zero2);                // 25
+                                             char*** argvOut);  // 51
+typedef VStatus (*RuntimeBeginProgramFn)(VEntryPoint entry, int argc, char** argv, int zero1,
+                                         int zero2);                           // 25
 typedef void (*RuntimeEndProgramFn)(int argc, char** argv);                    // 52
 typedef void (*RuntimeTerminateFn)(void);                                      // 13
 typedef int (*StartupStatusTextFn)(VStatus status, char* text, int capacity);  // 29
 typedef VStatus (*ConsoleCommandFn)(const char* server, const char* command,
-                                    VResponse* response);                      // 2239
-typedef char* (*LockResponseFn)(VResponse response);                           // 182
-typedef void (*UnlockResponseFn)(VResponse response);                          // 183
-typedef void (*FreeResponseFn)(VResponse response);                            // 143
+                                    VResponse* response);  // 2239
+typedef char* (*LockResponseFn)(VResponse response);       // 182
+typedef void (*UnlockResponseFn)(VResponse response);      // 183
+typedef void (*FreeResponseFn)(VResponse response);        // 143
 typedef uint16_t (*LoadStatusTextFn)(int zero, uint16_t code, char* text,
-                                     uint16_t capacity);                       // 707
+                                     uint16_t capacity);  // 707
 }
 
 #endif  // VEXMOR_PLATFORM_VELMORA_ABI_H_

@@ -70,18 +70,23 @@ VResponse g_lastHandle = 0;
 char g_emptyText[1] = "";  // what LockResponse gives for an unknown handle
 
 // Folds a-z to A-Z and leaves every other byte alone (no locale involved).
-char FoldUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char FoldUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 std::string Upper(std::string_view text) {
   std::string result(text);
-  for (char& c : result) c = FoldUpper(c);
+  for (char& c : result)
+    c = FoldUpper(c);
   return result;
 }
 
 bool EqualsFolded(std::string_view text, std::string_view word) {
-  if (text.size() != word.size()) return false;
+  if (text.size() != word.size())
+    return false;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (FoldUpper(text[i]) != FoldUpper(word[i])) return false;
+    if (FoldUpper(text[i]) != FoldUpper(word[i]))
+      return false;
   }
   return true;
 }
@@ -89,19 +94,23 @@ bool EqualsFolded(std::string_view text, std::string_view word) {
 // Takes the next word off the front of rest; blanks before and after it are dropped,
 // so rest is left at the first character of the following word (or empty).
 std::string_view NextWord(std::string_view& rest) {
-  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+  while (!rest.empty() && rest.front() == ' ')
+    rest.remove_prefix(1);
   size_t end = rest.find(' ');
-  if (end == std::string_view::npos) end = rest.size();
+  if (end == std::string_view::npos)
+    end = rest.size();
   std::string_view word = rest.substr(0, end);
   rest.remove_prefix(end);
-  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+  while (!rest.empty() && rest.front() == ' ')
+    rest.remove_prefix(1);
   return word;
 }
 
 // Copies text into a buffer of capacity + 1 bytes: at most capacity characters and a zero.
 void CopyTruncated(const char* text, char* buffer, size_t capacity) {
   size_t i = 0;
-  for (; i < capacity && text[i] != '\0'; ++i) buffer[i] = text[i];
+  for (; i < capacity && text[i] != '\0'; ++i)
+    buffer[i] = text[i];
   buffer[i] = '\0';
 }
 
@@ -119,11 +128,13 @@ std::string LocalDateTime() {
 }
 
 std::string Uptime() {
-  auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                     std::chrono::steady_clock::now() - g_loadTime).count();
+  auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() -
+                                                                  g_loadTime)
+                     .count();
   char text[96];
   std::snprintf(text, sizeof text, "%lld days, %02lld:%02lld:%02lld",
-                static_cast<long long>(seconds / 86400), static_cast<long long>(seconds / 3600 % 24),
+                static_cast<long long>(seconds / 86400),
+                static_cast<long long>(seconds / 3600 % 24),
                 static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
   return text;
 }
@@ -163,8 +174,10 @@ std::string UnknownCommand(std::string_view command) {
 // Runs one command against the simulated server: fills reply and returns 0, or
 // returns an error status and leaves reply alone. May throw std::bad_alloc.
 VStatus RunCommand(std::string_view server, std::string_view command, std::string& reply) {
-  if (command.empty()) return 0;  // the probe: an empty reply
-  if (command.size() >= 9 && EqualsFolded(command.substr(0, 9), "BROADCAST")) return 0;
+  if (command.empty())
+    return 0;  // the probe: an empty reply
+  if (command.size() >= 9 && EqualsFolded(command.substr(0, 9), "BROADCAST"))
+    return 0;
   if (EqualsFolded(command, "EXIT") || EqualsFolded(command, "QUIT")) {
     g_shutDown = true;  // this command still answers; every later one fails
     reply = "Server shutting down...";
@@ -182,8 +195,9 @@ VStatus RunCommand(std::string_view server, std::string_view command, std::strin
     } else if (EqualsFolded(what, "TASKS")) {
       reply = ShowTasks();
     } else if (EqualsFolded(what, "USERS")) {
-      reply = "User          Connection\nADMIN         remote console\nBACKUP        batch\n"
-              "OPERATOR      terminal 3\n3 users";
+      reply =
+          "User          Connection\nADMIN         remote console\nBACKUP        batch\n"
+          "OPERATOR      terminal 3\n3 users";
     } else if (EqualsFolded(what, "TIME")) {
       reply = "Server time: " + LocalDateTime();
     } else {
@@ -191,21 +205,27 @@ VStatus RunCommand(std::string_view server, std::string_view command, std::strin
     }
   } else if (EqualsFolded(verb, "LOAD")) {
     std::string_view task = NextWord(rest);  // words after the task name are ignored
-    if (task.empty()) return kStatusNoTaskName;
+    if (task.empty())
+      return kStatusNoTaskName;
     if (!g_tasks.emplace(Upper(task), "at " + LocalDateTime().substr(11)).second) {
       return kStatusTaskAlreadyLoaded;
     }
     reply = "Loading task " + std::string(task) + "...\nTask " + std::string(task) + " loaded";
   } else if (EqualsFolded(verb, "UNLOAD")) {
     std::string_view task = NextWord(rest);
-    if (task.empty()) return kStatusNoTaskName;
-    if (g_tasks.erase(Upper(task)) == 0) return kStatusUnloadFailed;
+    if (task.empty())
+      return kStatusNoTaskName;
+    if (g_tasks.erase(Upper(task)) == 0)
+      return kStatusUnloadFailed;
     reply = "Task " + std::string(task) + " unloaded";
   } else if (EqualsFolded(verb, "TELL")) {
     std::string_view task = NextWord(rest);
-    if (task.empty()) return kStatusNoTaskName;
-    if (g_tasks.count(Upper(task)) == 0) return kStatusTaskNotFound;
-    if (rest.empty()) return kStatusNoMessageText;
+    if (task.empty())
+      return kStatusNoTaskName;
+    if (g_tasks.count(Upper(task)) == 0)
+      return kStatusTaskNotFound;
+    if (rest.empty())
+      return kStatusNoMessageText;
     reply = "Message sent to " + std::string(task);
   } else {
     reply = UnknownCommand(command);
@@ -215,13 +235,19 @@ VStatus RunCommand(std::string_view server, std::string_view command, std::strin
 
 }  // namespace
 
-VELMORA_EXPORT VStatus RuntimeInitialize(int, char**) { return 0; }
+VELMORA_EXPORT VStatus RuntimeInitialize(int, char**) {
+  return 0;
+}
 
 // Leaves the count and vector as they are: nothing is stored through the addresses.
-VELMORA_EXPORT VStatus RuntimeProcessArguments(int, char**, int*, char***) { return 0; }
+VELMORA_EXPORT VStatus RuntimeProcessArguments(int, char**, int*, char***) {
+  return 0;
+}
 
 // Does not call the entry point; the program runs its main routine itself.
-VELMORA_EXPORT VStatus RuntimeBeginProgram(VEntryPoint, int, char**, int, int) { return 0; }
+VELMORA_EXPORT VStatus RuntimeBeginProgram(VEntryPoint, int, char**, int, int) {
+  return 0;
+}
 
 VELMORA_EXPORT void RuntimeEndProgram(int, char**) {}
 
@@ -240,13 +266,17 @@ VELMORA_EXPORT int StartupStatusText(VStatus status, char* text, int capacity) {
 
 VELMORA_EXPORT VStatus ConsoleCommand(const char* server, const char* command,
                                       VResponse* response) {
-  if (g_shutDown) return kStatusServerNotResponding;
-  if (server == nullptr || server[0] == '\0') return kStatusNoServerName;
-  if (response == nullptr) return kStatusNoResponseAddress;  // checked before any effect
+  if (g_shutDown)
+    return kStatusServerNotResponding;
+  if (server == nullptr || server[0] == '\0')
+    return kStatusNoServerName;
+  if (response == nullptr)
+    return kStatusNoResponseAddress;  // checked before any effect
   try {
     std::string reply;
     VStatus status = RunCommand(server, command != nullptr ? command : "", reply);
-    if (status != 0) return status;
+    if (status != 0)
+      return status;
     VResponse handle = g_lastHandle;
     do {
       ++handle;  // counts up from 1; skips 0 and handles still held after a wrap
@@ -267,10 +297,13 @@ VELMORA_EXPORT char* LockResponse(VResponse response) {
 
 VELMORA_EXPORT void UnlockResponse(VResponse) {}
 
-VELMORA_EXPORT void FreeResponse(VResponse response) { g_responses.erase(response); }
+VELMORA_EXPORT void FreeResponse(VResponse response) {
+  g_responses.erase(response);
+}
 
 VELMORA_EXPORT uint16_t LoadStatusText(int, uint16_t code, char* text, uint16_t capacity) {
-  if (text == nullptr) return 0;
+  if (text == nullptr)
+    return 0;
   for (const StatusText& entry : kStatusTexts) {
     if (entry.code == (code & kStatusCodeMask)) {
       CopyTruncated(entry.text, text, capacity);

@@ -240,8 +240,7 @@ void ScriptReader::Parse(std::string_view data) {
     ++line_;
     if (!line.empty() && line.back() == '\r')
       line.remove_suffix(1);
-    if (line.find_first_not_of(" \t") == std::string_view::npos ||
-        line[0] == '#')
+    if (line.find_first_not_of(" \t") == std::string_view::npos || line[0] == '#')
       continue;
     Directive(line);
   }
@@ -356,8 +355,7 @@ std::string ScriptReader::Rest() {
       out += '\t';
     } else if (c == '\\') {
       out += '\\';
-    } else if (c == 'x' && i + 3 < s.size() && HexDigit(s[i + 2]) >= 0 &&
-               HexDigit(s[i + 3]) >= 0) {
+    } else if (c == 'x' && i + 3 < s.size() && HexDigit(s[i + 2]) >= 0 && HexDigit(s[i + 3]) >= 0) {
       out += static_cast<char>(HexDigit(s[i + 2]) * 16 + HexDigit(s[i + 3]));
       i += 2;
     } else {
@@ -469,8 +467,7 @@ void LogLine::Write(const Double& d) {
 }
 
 // Writes at most capacity characters of s and a zero.
-void CopyOut(const char* who, const std::string& s, char* text,
-             size_t capacity) {
+void CopyOut(const char* who, const std::string& s, char* text, size_t capacity) {
   if (!text)
     Fail(std::string(who) + ": null text buffer");
   size_t n = s.size() < capacity ? s.size() : capacity;
@@ -487,8 +484,8 @@ VELMORA_EXPORT VStatus RuntimeInitialize(int argc, char** argv) {
   return d.initialize;
 }
 
-VELMORA_EXPORT VStatus RuntimeProcessArguments(int argc, char** argv,
-                                               int* argcOut, char*** argvOut) {
+VELMORA_EXPORT VStatus RuntimeProcessArguments(int argc, char** argv, int* argcOut,
+                                               char*** argvOut) {
   Double& d = Get();
   if (!d.argv.empty()) {
     if (!argcOut || !argvOut)
@@ -501,8 +498,8 @@ VELMORA_EXPORT VStatus RuntimeProcessArguments(int argc, char** argv,
   return d.process_arguments;
 }
 
-VELMORA_EXPORT VStatus RuntimeBeginProgram(VEntryPoint entry, int argc,
-                                           char** argv, int zero1, int zero2) {
+VELMORA_EXPORT VStatus RuntimeBeginProgram(VEntryPoint entry, int argc, char** argv, int zero1,
+                                           int zero2) {
   Double& d = Get();
   if (d.log)
     LogLine("RuntimeBeginProgram")
@@ -529,8 +526,7 @@ VELMORA_EXPORT void RuntimeTerminate(void) {
 VELMORA_EXPORT int StartupStatusText(VStatus status, char* text, int capacity) {
   Double& d = Get();
   if (capacity >= 0)
-    CopyOut("StartupStatusText", d.startup_text, text,
-            static_cast<size_t>(capacity));
+    CopyOut("StartupStatusText", d.startup_text, text, static_cast<size_t>(capacity));
   if (d.log)
     LogLine("StartupStatusText").Status(status).Int(capacity).Write(d);
   return d.startup_result;
@@ -611,8 +607,7 @@ VELMORA_EXPORT void FreeResponse(VResponse response) {
   }
 }
 
-VELMORA_EXPORT uint16_t LoadStatusText(int zero, uint16_t code, char* text,
-                                       uint16_t capacity) {
+VELMORA_EXPORT uint16_t LoadStatusText(int zero, uint16_t code, char* text, uint16_t capacity) {
   Double& d = Get();
   auto it = d.status_texts.find(code);
   bool known = it != d.status_texts.end();

@@ -63,8 +63,7 @@ VStatus SendCommand(const char* server, const char* command) {
 
 void PrintStatusText(VStatus status) {
   char text[kStatusTextCapacity + 1] = "";
-  uint16_t found = velmora::LoadStatusText(0, status & kStatusCodeMask, text,
-                                           kStatusTextCapacity);
+  uint16_t found = velmora::LoadStatusText(0, status & kStatusCodeMask, text, kStatusTextCapacity);
   text[kStatusTextCapacity] = '\0';
   if (found != 0)
     SessionPrint(gTranscript, "(Error: %s)\n", text);

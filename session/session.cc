@@ -29,8 +29,7 @@ bool ReadCommand(SessionState* state, char (&line)[kLineSize], char (&command)[k
   EchoLine(line);
   switch (read) {
     case LineRead::kTooLong:
-      SessionPrint(gTranscript, "Line not sent: it is longer than %d characters.\n",
-                   kLineSize - 1);
+      SessionPrint(gTranscript, "Line not sent: it is longer than %d characters.\n", kLineSize - 1);
       break;
     case LineRead::kHasNul:
       SessionPrint(gTranscript, "Line not sent: it contains a NUL character.\n");
@@ -48,8 +47,7 @@ void RunSession(const char* server) {
   SessionPrint(gTranscript, "** Starting remote console session with %s **\n", server);
   VStatus status = ProbeServer(server);
   if (status != 0) {
-    SessionPrint(gTranscript, "\nCannot connect to server (%s) via remote console.\n",
-                 server);
+    SessionPrint(gTranscript, "\nCannot connect to server (%s) via remote console.\n", server);
     PrintStatusText(status);
     SessionPrint(gTranscript, "\n");
     return;
@@ -66,8 +64,7 @@ void RunSession(const char* server) {
     // do: the session ends as at the end of input.
     bool console_ok = FlushOutput();
 
-    if (!console_ok || !ReadCommand(&state, line, command) ||
-        EqualsFolded(command, "STOP")) {
+    if (!console_ok || !ReadCommand(&state, line, command) || EqualsFolded(command, "STOP")) {
       EndSession();
       return;
     }

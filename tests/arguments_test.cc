@@ -37,8 +37,7 @@ TEST_P(ArgumentsTest, TakesTheServerName) {
 
   EXPECT_EQ(accepted, c.accepted);
   EXPECT_EQ(std::string(server), c.server);
-  EXPECT_EQ(out.find("USAGE: vexmor <ServerName> [/o:OutputFile]") != std::string::npos,
-            c.usage)
+  EXPECT_EQ(out.find("USAGE: vexmor <ServerName> [/o:OutputFile]") != std::string::npos, c.usage)
       << out;
 }
 

@@ -36,16 +36,24 @@ bool TakeQuoted(std::string_view* s, std::string* out) {
     if (++i >= s->size())
       return false;
     switch ((*s)[i]) {
-      case 'n': *out += '\n'; break;
-      case 'r': *out += '\r'; break;
-      case 't': *out += '\t'; break;
+      case 'n':
+        *out += '\n';
+        break;
+      case 'r':
+        *out += '\r';
+        break;
+      case 't':
+        *out += '\t';
+        break;
       case 'x':
         if (i + 2 >= s->size() || HexValue((*s)[i + 1]) < 0 || HexValue((*s)[i + 2]) < 0)
           return false;
         *out += static_cast<char>(HexValue((*s)[i + 1]) * 16 + HexValue((*s)[i + 2]));
         i += 2;
         break;
-      default: *out += (*s)[i]; break;  // \\ and \"
+      default:
+        *out += (*s)[i];
+        break;  // \\ and \"
     }
   }
   if (i >= s->size())
@@ -147,11 +155,21 @@ std::string LogQuote(std::string_view text) {
   std::string quoted = "\"";
   for (unsigned char c : text) {
     switch (c) {
-      case '\\': quoted += "\\\\"; break;
-      case '"': quoted += "\\\""; break;
-      case '\n': quoted += "\\n"; break;
-      case '\r': quoted += "\\r"; break;
-      case '\t': quoted += "\\t"; break;
+      case '\\':
+        quoted += "\\\\";
+        break;
+      case '"':
+        quoted += "\\\"";
+        break;
+      case '\n':
+        quoted += "\\n";
+        break;
+      case '\r':
+        quoted += "\\r";
+        break;
+      case '\t':
+        quoted += "\\t";
+        break;
       default:
         if (c < 0x20 || c >= 0x7f) {
           quoted += "\\x";

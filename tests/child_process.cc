@@ -27,8 +27,7 @@ namespace {
 // build's own, with no word from wine itself on standard error, and without the
 // .NET and HTML engines that wine would otherwise offer to install.
 const std::vector<std::string> kLauncher = {VEXMOR_WINE};
-const std::vector<std::string> kLauncherEnv = {"WINEPREFIX=" VEXMOR_WINE_PREFIX,
-                                               "WINEDEBUG=-all",
+const std::vector<std::string> kLauncherEnv = {"WINEPREFIX=" VEXMOR_WINE_PREFIX, "WINEDEBUG=-all",
                                                "WINEDLLOVERRIDES=mscoree,mshtml="};
 #else
 const std::vector<std::string> kLauncher;
@@ -93,8 +92,8 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::string>& env,
-                         const std::string& scratch_dir, const ChildStreams& streams) {
+                         const std::vector<std::string>& env, const std::string& scratch_dir,
+                         const ChildStreams& streams) {
   // A child that stops reading must not take the test down with it.
   signal(SIGPIPE, SIG_IGN);
   out_path_ = streams.out == ChildStreams::Out::kFile ? scratch_dir + "/stdout" : "";
@@ -103,8 +102,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   int out_pipe[2] = {-1, -1};
   if (streams.in == ChildStreams::In::kPipe && pipe(in_pipe) != 0)
     return false;
-  if ((streams.out == ChildStreams::Out::kPipe ||
-       streams.out == ChildStreams::Out::kBrokenPipe) &&
+  if ((streams.out == ChildStreams::Out::kPipe || streams.out == ChildStreams::Out::kBrokenPipe) &&
       pipe(out_pipe) != 0)
     return false;
   if (streams.out == ChildStreams::Out::kBrokenPipe) {
@@ -155,8 +153,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     // Run in the scratch folder, where no runtime library lies that the program
     // might find in its working folder.
     if (err < 0 || (in < 0 && streams.in != ChildStreams::In::kClosed) ||
-        (out < 0 && streams.out != ChildStreams::Out::kClosed) ||
-        chdir(scratch_dir.c_str()) != 0)
+        (out < 0 && streams.out != ChildStreams::Out::kClosed) || chdir(scratch_dir.c_str()) != 0)
       _exit(126);
     in = Lift(in);
     out = Lift(out);
@@ -306,8 +303,7 @@ void WriteFile(const std::string& path, std::string_view data) {
 }
 
 ScratchDir::ScratchDir() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "vexmor-test-XXXXXX").string();
+  std::string pattern = (std::filesystem::temp_directory_path() / "vexmor-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) != nullptr)
     path_ = pattern;
 }

@@ -77,8 +77,8 @@ class Session {
 
 // What the transcript file is expected to be.
 enum class Transcript {
-  kSession,  // {dir}/t.txt holds the session's transcript
-  kNone,     // {dir}/t.txt was never created
+  kSession,    // {dir}/t.txt holds the session's transcript
+  kNone,       // {dir}/t.txt was never created
   kElsewhere,  // the case's transcript is somewhere the test does not read
 };
 
@@ -325,8 +325,8 @@ std::vector<FaultCase> InputCases() {
   cases.push_back(LineCase("HugeLine1GiB", {{std::string(65536, 'x'), 16384}}, x255, kTooLong));
   cases.push_back(LineCase("NulInsideALine", {{std::string("ab\0cd", 5)}}, "ab", kHasNul));
   cases.push_back(LineCase("NulAtTheStart", {{std::string("\0cd", 3)}}, "", kHasNul));
-  cases.push_back(LineCase("NulPastTheLongestLine",
-                           {{x255 + std::string("\0", 1) + "tail"}}, x255, kTooLong));
+  cases.push_back(
+      LineCase("NulPastTheLongestLine", {{x255 + std::string("\0", 1) + "tail"}}, x255, kTooLong));
 
   {
     FaultCase c{.name = "LastLineWithoutLineEnd", .input = {{"cmd\nlast"}}};
@@ -404,8 +404,8 @@ std::vector<FaultCase> StreamCases() {
   // Input that ends before the first line: the session ends as on "stop".
   cases.push_back(NoCommandCase("InputIsAFolder", {.in = In::kPath, .input_path = "{dir}"}));
   cases.push_back(NoCommandCase("InputIsClosed", {.in = In::kClosed}));
-  cases.push_back(NoCommandCase("InputIsTheNullDevice",
-                                {.in = In::kPath, .input_path = "/dev/null"}));
+  cases.push_back(
+      NoCommandCase("InputIsTheNullDevice", {.in = In::kPath, .input_path = "/dev/null"}));
 
   // A console that cannot be written: the session ends at the first prompt, as
   // at the end of input, and the runtime is wound down in order.
@@ -469,10 +469,10 @@ std::vector<FaultCase> StreamCases() {
 // Every console command fails with `status`; the runtime has a text for the
 // error code 258 only.
 FaultCase CommandsFailCase(const std::string& status) {
-  FaultCase c{.name = "AllCommandsFailWith" + status,
-              .input = {{"first\nquit\ny\nlast\nstop\n"}},
-              .script = "status-text 258 Server not responding\ncommand 0 \ndefault " +
-                        status + " \n"};
+  FaultCase c{
+      .name = "AllCommandsFailWith" + status,
+      .input = {{"first\nquit\ny\nlast\nstop\n"}},
+      .script = "status-text 258 Server not responding\ncommand 0 \ndefault " + status + " \n"};
   int code = std::stoi(status, nullptr, 16) & 0x3FFF;
   std::string text = code == 258 ? "(Error: Server not responding)\n" : "";
   // An error code of 0 (flag bits only) counts as success, with nothing to show.
@@ -500,10 +500,10 @@ std::vector<FaultCase> StartUpCases() {
     const char* name;
     const char* status;
   };
-  const Step kInitialize[] = {{"", "0"}, {"InitializeFails", "0x0011"},
-                              {"InitializeFailsQuietly", "0x8011"}};
-  const Step kProcess[] = {{"", "0"}, {"ProcessArgumentsFails", "0x0012"},
-                           {"ProcessArgumentsFailsQuietly", "0xC012"}};
+  const Step kInitialize[] = {
+      {"", "0"}, {"InitializeFails", "0x0011"}, {"InitializeFailsQuietly", "0x8011"}};
+  const Step kProcess[] = {
+      {"", "0"}, {"ProcessArgumentsFails", "0x0012"}, {"ProcessArgumentsFailsQuietly", "0xC012"}};
   const Step kBegin[] = {{"", "0"}, {"BeginFails", "0x0013"}};
   const Step kProbe[] = {{"", "0"}, {"ProbeFails", "0x0102"}, {"ProbeFailsWithFlags", "0x4000"}};
   const std::string shown = "\r\nStart-up refused\r\n\r\n";
@@ -512,15 +512,15 @@ std::vector<FaultCase> StartUpCases() {
     for (const Step& process : kProcess) {
       for (const Step& begin : kBegin) {
         for (const Step& probe : kProbe) {
-          std::string name = std::string("StartUp") + init.name + process.name + begin.name +
-                             probe.name;
+          std::string name =
+              std::string("StartUp") + init.name + process.name + begin.name + probe.name;
           FaultCase c{.name = name == "StartUp" ? "StartUpSucceeds" : name,
                       .input = {{"cmd\nstop\n"}},
-                      .script = std::string("initialize ") + init.status +
-                                "\nprocess-arguments " + process.status + "\nbegin " +
-                                begin.status + "\nstartup-text 7 Start-up refused\n" +
-                                "status-text 258 Server not responding\ncommand " +
-                                probe.status + " \n"};
+                      .script = std::string("initialize ") + init.status + "\nprocess-arguments " +
+                                process.status + "\nbegin " + begin.status +
+                                "\nstartup-text 7 Start-up refused\n" +
+                                "status-text 258 Server not responding\ncommand " + probe.status +
+                                " \n"};
           if (*init.name != '\0') {
             c.expected.ConsoleOnly(init.status[2] == '8' ? "" : shown);
             c.exit_status = 7;
@@ -530,8 +530,9 @@ std::vector<FaultCase> StartUpCases() {
             c.expected.ConsoleOnly(process.status[2] == 'C' ? "" : shown);
             c.exit_status = 7;
             c.transcript = Transcript::kNone;
-            c.bracket = "RuntimeInitialize RuntimeProcessArguments StartupStatusText "
-                        "RuntimeTerminate";
+            c.bracket =
+                "RuntimeInitialize RuntimeProcessArguments StartupStatusText "
+                "RuntimeTerminate";
           } else if (*begin.name != '\0') {
             c.exit_status = 255;
             c.transcript = Transcript::kNone;

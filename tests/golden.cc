@@ -45,8 +45,7 @@ std::string FromTargetText(std::string_view bytes) {
     if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
       continue;  // the line feed that follows stands for both
     if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))
-      ADD_FAILURE() << "a line feed without its carriage return at byte " << i << " of:\n"
-                    << bytes;
+      ADD_FAILURE() << "a line feed without its carriage return at byte " << i << " of:\n" << bytes;
     text += bytes[i];
   }
   return text;
@@ -77,10 +76,9 @@ GoldenRun GoldenTest::Run(const std::vector<std::string>& args, std::string_view
   return RunProgram(program_, args, {}, input, script);
 }
 
-GoldenRun GoldenTest::RunProgram(const std::string& program,
-                                 const std::vector<std::string>& args,
-                                 const std::vector<std::string>& extra_env,
-                                 std::string_view input, std::string_view script) {
+GoldenRun GoldenTest::RunProgram(const std::string& program, const std::vector<std::string>& args,
+                                 const std::vector<std::string>& extra_env, std::string_view input,
+                                 std::string_view script) {
   WriteFile(File("script"), script);
   std::vector<std::string> env = {"VELMORA_DOUBLE_SCRIPT=" + File("script"),
                                   "VELMORA_DOUBLE_LOG=" + File("calls")};
@@ -105,11 +103,10 @@ GoldenRun GoldenTest::RunProgram(const std::string& program,
   return run;
 }
 
-std::string GoldenTest::ArgvCall(const std::string& call,
-                                 const std::vector<std::string>& args,
+std::string GoldenTest::ArgvCall(const std::string& call, const std::vector<std::string>& args,
                                  const std::string& tail) const {
-  std::string line = call + " " + std::to_string(args.size() + 1) + " " +
-                     LogQuote(TargetPath(program_));
+  std::string line =
+      call + " " + std::to_string(args.size() + 1) + " " + LogQuote(TargetPath(program_));
   for (const std::string& arg : args)
     line += " " + LogQuote(arg);
   return line + tail + "\n";

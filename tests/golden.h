@@ -34,11 +34,11 @@ std::string TargetPath(std::string_view path);
 std::string FromTargetText(std::string_view bytes);
 
 struct GoldenRun {
-  std::string out;    // standard output as FromTargetText gives it, each record's
-                      // time stamp as HH:MM:SS
-  std::string err;    // standard error as FromTargetText gives it
-  std::string bytes;  // standard output as the program wrote it
-  std::string calls;  // the test double's log
+  std::string out;                  // standard output as FromTargetText gives it, each record's
+                                    // time stamp as HH:MM:SS
+  std::string err;                  // standard error as FromTargetText gives it
+  std::string bytes;                // standard output as the program wrote it
+  std::string calls;                // the test double's log
   std::vector<std::string> stamps;  // the time stamps taken out of `out`
   int exit_status = -1;
   bool timed_out = false;
@@ -69,8 +69,7 @@ class GoldenTest : public ::testing::Test {
                        const std::string& tail = "") const;
 
   // The calls of a whole run around the session: start-up, `session_calls`, wind-down.
-  std::string Bracket(const std::vector<std::string>& args,
-                      const std::string& session_calls) const;
+  std::string Bracket(const std::vector<std::string>& args, const std::string& session_calls) const;
 
   std::string File(const std::string& name) const { return dir_.File(name); }
 

@@ -52,8 +52,7 @@ TEST_F(SessionTest, ResponsesArePrintedAsTheServerGaveThem) {
   };
   for (const Case& c : cases) {
     GoldenRun run = Run(kSrv, "cmd\nstop\n", "command 0 \ncommand 0 " + c.reply + "\n");
-    EXPECT_EQ(run.out, kStart + kPrompt + Record("cmd") + c.printed + kPrompt + kEnd)
-        << c.reply;
+    EXPECT_EQ(run.out, kStart + kPrompt + Record("cmd") + c.printed + kPrompt + kEnd) << c.reply;
     EXPECT_EQ(run.calls, Bracket(kSrv, kProbe + Sent("cmd", 2))) << c.reply;
   }
 }
@@ -62,21 +61,20 @@ TEST_F(SessionTest, FailedCommandsPrintTheirStatusTextAndTheSessionGoesOn) {
   GoldenRun run = Run(kSrv, "one\ntwo\nthree\nfour\nstop\n",
                       "status-text 258 Server not responding\n"
                       "command 0 \n"
-                      "command 0x0102 \n"   // error code with a text
-                      "command 0xC103 \n"   // flag bits set, code without a text
-                      "command 0x8000 \n"   // flag bits only: counts as success
+                      "command 0x0102 \n"  // error code with a text
+                      "command 0xC103 \n"  // flag bits set, code without a text
+                      "command 0x8000 \n"  // flag bits only: counts as success
                       "command 0 after\n");
   EXPECT_EQ(run.out, kStart + kPrompt + Record("one") + "(Error: Server not responding)\n" +
                          kPrompt + Record("two") + kPrompt + Record("three") + kPrompt +
                          Record("four") + "after\n" + kPrompt + kEnd);
-  EXPECT_EQ(run.calls,
-            Bracket(kSrv, kProbe +
-                              "ConsoleCommand \"Srv\" \"one\" -> 0x0102\n"
-                              "LoadStatusText 0 258 255\n"
-                              "ConsoleCommand \"Srv\" \"two\" -> 0xc103\n"
-                              "LoadStatusText 0 259 255\n"
-                              "ConsoleCommand \"Srv\" \"three\" -> 0x8000\n" +
-                              Sent("four", 2)));
+  EXPECT_EQ(run.calls, Bracket(kSrv, kProbe +
+                                         "ConsoleCommand \"Srv\" \"one\" -> 0x0102\n"
+                                         "LoadStatusText 0 258 255\n"
+                                         "ConsoleCommand \"Srv\" \"two\" -> 0xc103\n"
+                                         "LoadStatusText 0 259 255\n"
+                                         "ConsoleCommand \"Srv\" \"three\" -> 0x8000\n" +
+                                         Sent("four", 2)));
 }
 
 TEST_F(SessionTest, AServerThatDoesNotAnswerEndsTheRunBeforeAnyPrompt) {
@@ -92,15 +90,14 @@ TEST_F(SessionTest, AServerThatDoesNotAnswerEndsTheRunBeforeAnyPrompt) {
       {"0x4000", "", "LoadStatusText 0 0 255\n"},
   };
   for (const Case& c : cases) {
-    GoldenRun run = Run(kSrv, "cmd\nstop\n",
-                        std::string("status-text 258 Server not responding\ncommand ") +
-                            c.status + " \n");
+    GoldenRun run =
+        Run(kSrv, "cmd\nstop\n",
+            std::string("status-text 258 Server not responding\ncommand ") + c.status + " \n");
     EXPECT_EQ(run.out, kStart + "\nCannot connect to server (Srv) via remote console.\n" +
                            c.status_line + "\n")
         << c.status;
-    EXPECT_EQ(run.calls,
-              Bracket(kSrv, "ConsoleCommand \"Srv\" \"\" -> " + std::string(c.status) + "\n" +
-                                  c.lookup))
+    EXPECT_EQ(run.calls, Bracket(kSrv, "ConsoleCommand \"Srv\" \"\" -> " + std::string(c.status) +
+                                           "\n" + c.lookup))
         << c.status;
     EXPECT_EQ(run.exit_status, 0);
   }
@@ -113,10 +110,8 @@ TEST_F(SessionTest, OnlyTheWordStopEndsTheSession) {
     EXPECT_EQ(run.calls, Bracket(kSrv, kProbe)) << stop;
   }
   GoldenRun run = Run(kSrv, "stop now\nstopper\nstop\n");
-  EXPECT_EQ(run.out, kStart + kPrompt + Record("stop now") +
-                         kNoResponse + kPrompt +
-                         Record("stopper") + kNoResponse +
-                         kPrompt + kEnd);
+  EXPECT_EQ(run.out, kStart + kPrompt + Record("stop now") + kNoResponse + kPrompt +
+                         Record("stopper") + kNoResponse + kPrompt + kEnd);
   EXPECT_EQ(run.calls, Bracket(kSrv, kProbe + Sent("stop now", 2) + Sent("stopper", 3)));
 }
 
@@ -135,9 +130,7 @@ TEST_F(SessionTest, EndOfInputEndsTheSessionAsStopDoes) {
   // A last line without its line end is still a line.
   for (const char* input : {"cmd\n", "cmd"}) {
     run = Run(kSrv, input);
-    EXPECT_EQ(run.out, kStart + kPrompt + Record("cmd") +
-                           kNoResponse + kPrompt + kEnd)
-        << input;
+    EXPECT_EQ(run.out, kStart + kPrompt + Record("cmd") + kNoResponse + kPrompt + kEnd) << input;
     EXPECT_EQ(run.calls, Bracket(kSrv, kProbe + Sent("cmd", 2))) << input;
   }
 }
@@ -159,11 +152,10 @@ TEST_F(SessionTest, PipedInputKeepsEveryLine) {
 
 TEST_F(SessionTest, LinesThatDoNotFitOrHoldANulAreNotSent) {
   std::string longest(255, 'x');
-  std::string input = longest + "\n" + std::string(256, 'y') + "\n" +
-                      std::string(100000, 'z') + "\n" + std::string("ab\0cd\n", 6) + "stop\n";
+  std::string input = longest + "\n" + std::string(256, 'y') + "\n" + std::string(100000, 'z') +
+                      "\n" + std::string("ab\0cd\n", 6) + "stop\n";
   GoldenRun run = Run(kSrv, input);
-  EXPECT_EQ(run.out, kStart + kPrompt + Record(longest) +
-                         kNoResponse + kPrompt +
+  EXPECT_EQ(run.out, kStart + kPrompt + Record(longest) + kNoResponse + kPrompt +
                          "Line not sent: it is longer than 255 characters.\n" + kPrompt +
                          "Line not sent: it is longer than 255 characters.\n" + kPrompt +
                          "Line not sent: it contains a NUL character.\n" + kPrompt + kEnd);
@@ -235,8 +227,9 @@ TEST_F(ArgumentsRunTest, NoUsableServerNameMeansNoSession) {
   }
   std::string longest(127, 'n');
   GoldenRun run = Run({longest}, "stop\n");
-  EXPECT_EQ(run.out, "** Starting remote console session with " + longest + " **\n\n>>Pellomar for " +
-                         longest + "\n>>Type 'stop' to end this program\n> " + kEnd);
+  EXPECT_EQ(run.out, "** Starting remote console session with " + longest +
+                         " **\n\n>>Pellomar for " + longest +
+                         "\n>>Type 'stop' to end this program\n> " + kEnd);
 }
 
 using BracketTest = GoldenTest;
@@ -257,19 +250,16 @@ TEST_F(BracketTest, StartUpFailures) {
        "\r\nRuntime missing\r\n\r\n", init + "StartupStatusText 0x0011 255\n", 7},
       {"InitializeFailsQuietly", "initialize 0x8011\nstartup-text 7 Runtime missing\n", "",
        init + "StartupStatusText 0x8011 255\n", 7},
-      {"InitializeFailsWithFlag14", "initialize 0x4000\nstartup-text 9 Odd\n",
-       "\r\nOdd\r\n\r\n", init + "StartupStatusText 0x4000 255\n", 9},
+      {"InitializeFailsWithFlag14", "initialize 0x4000\nstartup-text 9 Odd\n", "\r\nOdd\r\n\r\n",
+       init + "StartupStatusText 0x4000 255\n", 9},
       {"ProcessArgumentsFails", "process-arguments 0x0012\nstartup-text 4 Bad arguments\n",
        "\r\nBad arguments\r\n\r\n",
        init + process + "StartupStatusText 0x0012 255\nRuntimeTerminate\n", 4},
-      {"ProcessArgumentsFailsQuietly",
-       "process-arguments 0xC012\nstartup-text -1 Bad arguments\n", "",
-       init + process + "StartupStatusText 0xc012 255\nRuntimeTerminate\n", 255},
+      {"ProcessArgumentsFailsQuietly", "process-arguments 0xC012\nstartup-text -1 Bad arguments\n",
+       "", init + process + "StartupStatusText 0xc012 255\nRuntimeTerminate\n", 255},
       {"BeginFails", "begin 0x0013\n", "", init + process + begin + end, 255},
-      {"StartUpTextIsCutToCapacity",
-       "initialize 1\nstartup-text 2 " + std::string(300, 't') + "\n",
-       "\r\n" + std::string(255, 't') + "\r\n\r\n", init + "StartupStatusText 0x0001 255\n",
-       2},
+      {"StartUpTextIsCutToCapacity", "initialize 1\nstartup-text 2 " + std::string(300, 't') + "\n",
+       "\r\n" + std::string(255, 't') + "\r\n\r\n", init + "StartupStatusText 0x0001 255\n", 2},
   };
   for (const Case& c : cases) {
     GoldenRun run = Run(kSrv, "cmd\nstop\n", c.script);
@@ -307,8 +297,7 @@ TEST_F(BracketTest, AMissingRuntimeLibraryIsReportedAndNothingRuns) {
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.memcheck, "");
-  EXPECT_EQ(err.rfind("vexmor: cannot load " + std::string(kRuntimeLibrary) + ": ", 0), 0u)
-      << err;
+  EXPECT_EQ(err.rfind("vexmor: cannot load " + std::string(kRuntimeLibrary) + ": ", 0), 0u) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
@@ -324,10 +313,10 @@ TEST_F(BracketTest, ALibraryWithoutAnEntryPointIsReported) {
   EXPECT_EQ(run.memcheck, "");
   // The Windows build binds by number and says which.
   std::string entry = kWindowsTarget ? "RuntimeInitialize (ordinal 15)" : "RuntimeInitialize";
-  EXPECT_EQ(err.rfind("vexmor: " + std::string(kRuntimeLibrary) + " has no entry point " +
-                          entry + ": ",
-                      0),
-            0u)
+  EXPECT_EQ(
+      err.rfind("vexmor: " + std::string(kRuntimeLibrary) + " has no entry point " + entry + ": ",
+                0),
+      0u)
       << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }

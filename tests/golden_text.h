@@ -35,8 +35,8 @@ inline std::string Sent(const std::string& command, int handle) {
 // The calls of one command that fails with `status` (as the log writes it), and
 // the status text lookup that follows.
 inline std::string Failed(const std::string& command, const std::string& status, int code) {
-  return "ConsoleCommand \"Srv\" " + LogQuote(command) + " -> " + status +
-         "\nLoadStatusText 0 " + std::to_string(code) + " 255\n";
+  return "ConsoleCommand \"Srv\" " + LogQuote(command) + " -> " + status + "\nLoadStatusText 0 " +
+         std::to_string(code) + " 255\n";
 }
 
 inline std::string Record(const std::string& command) {

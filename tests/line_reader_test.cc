@@ -42,11 +42,10 @@ constexpr LineRead kEnd = LineRead::kEnd;
 
 TEST(LineReaderTest, SplitsLinesAndDropsOnlyTheReturnBeforeTheLineFeed) {
   EXPECT_EQ(ReadAll("one\ntwo\r\n\nthree"),
-            (std::vector<Read>{{kLine, "one"}, {kLine, "two"}, {kLine, ""},
-                               {kLine, "three"}, {kEnd, ""}}));
+            (std::vector<Read>{
+                {kLine, "one"}, {kLine, "two"}, {kLine, ""}, {kLine, "three"}, {kEnd, ""}}));
   EXPECT_EQ(ReadAll("a\rb\n\r\r\nend\r"),
-            (std::vector<Read>{{kLine, "a\rb"}, {kLine, "\r"}, {kLine, "end\r"},
-                               {kEnd, ""}}));
+            (std::vector<Read>{{kLine, "a\rb"}, {kLine, "\r"}, {kLine, "end\r"}, {kEnd, ""}}));
   EXPECT_EQ(ReadAll(""), (std::vector<Read>{{kEnd, ""}}));
 }
 

@@ -39,7 +39,11 @@ const NormalizeCase kNormalizeCases[] = {
     {"ManyWords", "  tell  task1\thello \r world  ", "tell task1 hello world"},
     {"VerticalTabAndFormFeedSeparate", "a\vb\fc", "a b c"},
     {"CarriageReturnInsideSeparates", "a\rb", "a b"},
-    {"OtherControlCharactersAreWordBytes", "a\x01\x1f\x7f" "b", "a\x01\x1f\x7f" "b"},
+    {"OtherControlCharactersAreWordBytes",
+     "a\x01\x1f\x7f"
+     "b",
+     "a\x01\x1f\x7f"
+     "b"},
     {"HighBytesAreWordBytes", "\xe9t\xe9 \x85\xa0\xff", "\xe9t\xe9 \x85\xa0\xff"},
     {"LongestLineUnchanged", std::string(255, 'w'), std::string(255, 'w')},
     {"LongestLineOfSingleLetters", std::string(127, 'a') + " " + std::string(127, 'b'),

@@ -13,8 +13,8 @@ using ShutdownTest = GoldenTest;
 TEST_F(ShutdownTest, CommandsBeginningWithEOrQAsk) {
   for (const char* command : {"exit", "QUIT", "Quit now", "e", "qwerty", "EXIT"}) {
     GoldenRun run = Run(kSrv, std::string(command) + "\ny\nstop\n");
-    EXPECT_EQ(run.out, kStart + kPrompt + kQuestion + "\n" + Record(command) + kNoResponse +
-                           kPrompt + kEnd)
+    EXPECT_EQ(run.out,
+              kStart + kPrompt + kQuestion + "\n" + Record(command) + kNoResponse + kPrompt + kEnd)
         << command;
     EXPECT_EQ(run.calls, Bracket(kSrv, kProbe + Sent(command, 2))) << command;
   }
@@ -28,8 +28,8 @@ TEST_F(ShutdownTest, OnlyAnAnswerBeginningWithYSends) {
   for (const std::string& answer : {std::string("y"), std::string("Y"), std::string("yes"),
                                     std::string("Yes please"), std::string("y\r"), too_long}) {
     GoldenRun run = Run(kSrv, "  quit  \n" + answer + "\nstop\n");
-    EXPECT_EQ(run.out, kStart + kPrompt + kQuestion + "\n" + Record("quit") + kNoResponse +
-                           kPrompt + kEnd)
+    EXPECT_EQ(run.out,
+              kStart + kPrompt + kQuestion + "\n" + Record("quit") + kNoResponse + kPrompt + kEnd)
         << answer;
     EXPECT_EQ(run.calls, Bracket(kSrv, kProbe + Sent("quit", 2))) << answer;
   }
@@ -37,8 +37,7 @@ TEST_F(ShutdownTest, OnlyAnAnswerBeginningWithYSends) {
        {std::string(""), std::string("n"), std::string(" yes"), std::string("\tY"),
         std::string("no"), std::string("stop"), std::string("\xd9")}) {
     GoldenRun run = Run(kSrv, "quit\n" + answer + "\nstop\n");
-    EXPECT_EQ(run.out, kStart + kPrompt + kQuestion + "\n" + kNotSent + kPrompt + kEnd)
-        << answer;
+    EXPECT_EQ(run.out, kStart + kPrompt + kQuestion + "\n" + kNotSent + kPrompt + kEnd) << answer;
     EXPECT_EQ(run.calls, Bracket(kSrv, kProbe)) << answer;
   }
 }
@@ -51,9 +50,9 @@ TEST_F(ShutdownTest, AFailureRightAfterAConfirmedShutdownCarriesTheNote) {
                          "(Error: Server not responding)\n" + kNote + kPrompt + Record("show") +
                          "(Error: Server not responding)\n" + kPrompt + Record("show") +
                          "(Error: Server not responding)\n" + kPrompt + kEnd);
-  EXPECT_EQ(run.calls, Bracket(kSrv, kProbe + Failed("quit", "0x0102", 258) +
-                                         Failed("show", "0x8102", 258) +
-                                         Failed("show", "0x0102", 258)));
+  EXPECT_EQ(run.calls,
+            Bracket(kSrv, kProbe + Failed("quit", "0x0102", 258) + Failed("show", "0x8102", 258) +
+                              Failed("show", "0x0102", 258)));
 }
 
 TEST_F(ShutdownTest, TheNoteWaitsForTheNextFailureWhateverComesBetween) {
@@ -63,12 +62,11 @@ TEST_F(ShutdownTest, TheNoteWaitsForTheNextFailureWhateverComesBetween) {
                       "command 0 \ncommand 0 bye\ncommand 0 up\n"
                       "command 0x0200 \ncommand 0x0200 \n");
   EXPECT_EQ(run.out, kStart + kPrompt + kQuestion + "\n" + Record("exit") + "bye\n" + kPrompt +
-                         Record("show") + "up\n" + kPrompt + kQuestion + "\n" + kNotSent +
-                         kPrompt + Record("other") + kNote + kPrompt + Record("last") +
-                         kPrompt + kEnd);
-  EXPECT_EQ(run.calls, Bracket(kSrv, kProbe + Sent("exit", 2) + Sent("show", 3) +
-                                         Failed("other", "0x0200", 512) +
-                                         Failed("last", "0x0200", 512)));
+                         Record("show") + "up\n" + kPrompt + kQuestion + "\n" + kNotSent + kPrompt +
+                         Record("other") + kNote + kPrompt + Record("last") + kPrompt + kEnd);
+  EXPECT_EQ(run.calls,
+            Bracket(kSrv, kProbe + Sent("exit", 2) + Sent("show", 3) +
+                              Failed("other", "0x0200", 512) + Failed("last", "0x0200", 512)));
 }
 
 TEST_F(ShutdownTest, EndOfInputAtTheQuestionRefusesAndEnds) {

@@ -32,8 +32,8 @@ TEST(SimulatedServerTest, RunsASessionOutOfTheBox) {
 
 TEST(SimulatedServerTest, ShutsDownOnExit) {
   ScratchDir dir;
-  ChildResult run = RunChild(VEXMOR_PROGRAM, {"DemoServer"}, {},
-                             "exit\ny\nshow time\nstop\n", dir.path());
+  ChildResult run =
+      RunChild(VEXMOR_PROGRAM, {"DemoServer"}, {}, "exit\ny\nshow time\nstop\n", dir.path());
   run.out = FromTargetText(run.out);
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.memcheck, "");

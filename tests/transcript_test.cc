@@ -36,20 +36,19 @@ class TranscriptTest : public GoldenTest {
 };
 
 TEST_F(TranscriptTest, HoldsTheSessionAndTheLinesAsTyped) {
-  GoldenRun run = Run({"Srv", "/o:" + File("t.txt")},
-                      "  show \t tasks \n\nquit\n yes\nquit\nyes\nstop \n",
-                      "status-text 7 Gone\n"
-                      "command 0 \ncommand 0 T1\\nT2\\n\ncommand 7 \n");
-  const std::string console =
-      kStart + kPrompt + Record("show tasks") + "T1\nT2\n\n" + kPrompt + kPrompt + kQuestion +
-      "\n" + kNotSent + kPrompt + kQuestion + "\n" + Record("quit") + "(Error: Gone)\n" +
-      kNote + kPrompt + kEnd;
+  GoldenRun run =
+      Run({"Srv", "/o:" + File("t.txt")}, "  show \t tasks \n\nquit\n yes\nquit\nyes\nstop \n",
+          "status-text 7 Gone\n"
+          "command 0 \ncommand 0 T1\\nT2\\n\ncommand 7 \n");
+  const std::string console = kStart + kPrompt + Record("show tasks") + "T1\nT2\n\n" + kPrompt +
+                              kPrompt + kQuestion + "\n" + kNotSent + kPrompt + kQuestion + "\n" +
+                              Record("quit") + "(Error: Gone)\n" + kNote + kPrompt + kEnd;
   EXPECT_EQ(run.out, console);
-  EXPECT_EQ(Read("t.txt"),
-            kStart + kFilePrompt + "  show \t tasks \n" + Record("show tasks") + "T1\nT2\n\n" +
-                kFilePrompt + "\n" + kFilePrompt + "quit\n" + kQuestion + " yes\n\n" +
-                kNotSent + kFilePrompt + "quit\n" + kQuestion + "yes\n\n" + Record("quit") +
-                "(Error: Gone)\n" + kNote + kFilePrompt + "stop \n" + kEnd);
+  EXPECT_EQ(Read("t.txt"), kStart + kFilePrompt + "  show \t tasks \n" + Record("show tasks") +
+                               "T1\nT2\n\n" + kFilePrompt + "\n" + kFilePrompt + "quit\n" +
+                               kQuestion + " yes\n\n" + kNotSent + kFilePrompt + "quit\n" +
+                               kQuestion + "yes\n\n" + Record("quit") + "(Error: Gone)\n" + kNote +
+                               kFilePrompt + "stop \n" + kEnd);
   // The time stamps in the file are the console's.
   std::vector<std::string> stamps;
   NormalizeStamps(ReadFileOrEmpty(File("t.txt")), &stamps);
@@ -61,21 +60,20 @@ TEST_F(TranscriptTest, LinesThatAreNotSentStandAsTheyWereTaken) {
   GoldenRun run = Run({"Srv", "/o:" + File("t.txt")},
                       longest + std::string(45, 'y') + "\n" + std::string("a\0b\n", 4) + "stop\n");
   EXPECT_EQ(Read("t.txt"), kStart + kFilePrompt + longest + "\n" +
-                               "Line not sent: it is longer than 255 characters.\n" +
-                               kFilePrompt + "a\n" +
-                               "Line not sent: it contains a NUL character.\n" + kFilePrompt +
-                               "stop\n" + kEnd);
+                               "Line not sent: it is longer than 255 characters.\n" + kFilePrompt +
+                               "a\n" + "Line not sent: it contains a NUL character.\n" +
+                               kFilePrompt + "stop\n" + kEnd);
 }
 
 TEST_F(TranscriptTest, EndOfInputLeavesNoEcho) {
   GoldenRun run = Run({"Srv", "/o:" + File("t.txt")}, "quit\n");
-  EXPECT_EQ(Read("t.txt"), kStart + kFilePrompt + "quit\n" + kQuestion + "\n" + kNotSent +
-                               kFilePrompt + kEnd);
+  EXPECT_EQ(Read("t.txt"),
+            kStart + kFilePrompt + "quit\n" + kQuestion + "\n" + kNotSent + kFilePrompt + kEnd);
 }
 
 TEST_F(TranscriptTest, AFailedProbeIsInTheTranscriptToo) {
-  GoldenRun run = Run({"/o:" + File("t.txt"), "Srv"}, "stop\n",
-                      "status-text 5 Refused\ncommand 5 \n");
+  GoldenRun run =
+      Run({"/o:" + File("t.txt"), "Srv"}, "stop\n", "status-text 5 Refused\ncommand 5 \n");
   const std::string expected =
       kStart + "\nCannot connect to server (Srv) via remote console.\n(Error: Refused)\n\n";
   EXPECT_EQ(run.out, expected);
@@ -113,8 +111,7 @@ TEST_F(TranscriptTest, AFileThatCannotBeOpenedLeavesNoTranscript) {
   WriteFile(File("locked.txt"), "keep\n");
   chmod(File("locked.txt").c_str(), 0400);
   const bool root = geteuid() == 0;  // root writes through permissions
-  for (const std::string& bad : {File("missing/t.txt"), File("read-only"),
-                                 File("locked.txt")}) {
+  for (const std::string& bad : {File("missing/t.txt"), File("read-only"), File("locked.txt")}) {
     if (root && bad == File("locked.txt"))
       continue;
     GoldenRun run = Run({"Srv", "/o:" + File("good.txt"), "/o:" + bad}, "stop\n");

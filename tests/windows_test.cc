@@ -57,25 +57,24 @@ TEST_F(WindowsTest, TheCommandLineIsSplitByTheWindowsRules) {
     std::string server;
   } cases[] = {
       {"\"Pellomar Srv\"", {"Pellomar Srv"}, "Pellomar Srv"},
-      {"Pellomar\" \"Srv /o:\"" + transcript + "\"", {"Pellomar Srv", "/o:" + transcript},
+      {"Pellomar\" \"Srv /o:\"" + transcript + "\"",
+       {"Pellomar Srv", "/o:" + transcript},
        "Pellomar Srv"},
       {"  s*  /x ", {"s*", "/x"}, "s*"},
   };
   for (const Case& c : cases) {
     GoldenRun run = RunProgram(
         VEXMOR_COMMAND_LINE_PROGRAM, {},
-        {"VEXMOR_COMMAND_LINE=\"" + TargetPath(program_) + "\" " + c.command_line}, "stop\n",
-        "");
+        {"VEXMOR_COMMAND_LINE=\"" + TargetPath(program_) + "\" " + c.command_line}, "stop\n", "");
     EXPECT_EQ(run.calls, Bracket(c.args, "ConsoleCommand " + LogQuote(c.server) +
                                              " \"\" -> 1\nFreeResponse 1\n"))
         << c.command_line;
-    EXPECT_EQ(run.out.rfind("** Starting remote console session with " + c.server + " **\n", 0),
-              0u)
+    EXPECT_EQ(run.out.rfind("** Starting remote console session with " + c.server + " **\n", 0), 0u)
         << run.out;
     EXPECT_EQ(run.exit_status, 0);
   }
-  EXPECT_EQ(FromTargetText(ReadFileOrEmpty(File("my dir/t.txt"))).rfind(
-                "** Starting remote console session with Pellomar Srv **\n", 0),
+  EXPECT_EQ(FromTargetText(ReadFileOrEmpty(File("my dir/t.txt")))
+                .rfind("** Starting remote console session with Pellomar Srv **\n", 0),
             0u);
 }
 
@@ -96,16 +95,15 @@ TEST_F(WindowsTest, ALibraryThatIsNotTheRuntimeIsRefusedBeforeAnyCall) {
     std::string library;
     std::string error;  // how the line on standard error begins
   } cases[] = {
-      {VEXMOR_GAP_LIBRARY,
-       "vexmor: velmora.dll has no entry point LoadStatusText (ordinal 707): "},
+      {VEXMOR_GAP_LIBRARY, "vexmor: velmora.dll has no entry point LoadStatusText (ordinal 707): "},
       {text_file, "vexmor: cannot load " + TargetPath(File("velmora.dll")) + ": "},
   };
   std::filesystem::copy_file(program_, File("vexmor.exe"));
   for (const Case& c : cases) {
     std::filesystem::copy_file(c.library, File("velmora.dll"),
                                std::filesystem::copy_options::overwrite_existing);
-    ChildResult run = RunChild(File("vexmor.exe"), {"Srv"},
-                               {"VELMORA_DOUBLE_LOG=" + File("calls")}, "stop\n", dir_.path());
+    ChildResult run = RunChild(File("vexmor.exe"), {"Srv"}, {"VELMORA_DOUBLE_LOG=" + File("calls")},
+                               "stop\n", dir_.path());
     std::string err = FromTargetText(run.err);
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_EQ(run.out, "");
@@ -119,8 +117,7 @@ TEST_F(WindowsTest, ALibraryThatIsNotTheRuntimeIsRefusedBeforeAnyCall) {
 
 TEST_F(WindowsTest, OthersMayReadAndWriteTheTranscriptButNotDeleteIt) {
   ChildProcess child;
-  ASSERT_TRUE(child.Start(program_, {"Srv", "/o:" + TargetPath(File("t.txt"))}, {},
-                          dir_.path()));
+  ASSERT_TRUE(child.Start(program_, {"Srv", "/o:" + TargetPath(File("t.txt"))}, {}, dir_.path()));
   // Once the session waits for a command, the file is open.
   std::string expected = kStart + kFilePrompt;
   for (int i = 0; i < 2000 && FromTargetText(ReadFileOrEmpty(File("t.txt"))) != expected; ++i) {
