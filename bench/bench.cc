@@ -106,7 +106,7 @@ bool PrintTarget(double value, double target, const char* what) {
 
 class Bench {
  public:
-  Bench(Config config, std::string dir) : config_(config), dir_(std::move(dir)) {}
+  Bench(Config config, std::string dir) : config_(std::move(config)), dir_(std::move(dir)) {}
 
   bool Run();
 
@@ -362,6 +362,14 @@ bool Bench::Run() {
   return ok;
 }
 
+// The value of `text` when it is a whole number from 1 to 1000, otherwise 0.
+int PositiveNumber(const char* text) {
+  char* end;
+  long value = strtol(text, &end, 10);
+  return (*text != '\0' && *end == '\0' && value > 0 && value <= 1000) ? static_cast<int>(value)
+                                                                       : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -369,8 +377,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--long") == 0) {
       config.commands = 1000000;
-    } else if (strcmp(argv[i], "--runs") == 0 && i + 1 < argc && atoi(argv[i + 1]) > 0) {
-      config.rounds = atoi(argv[++i]);
+    } else if (strcmp(argv[i], "--runs") == 0 && i + 1 < argc && PositiveNumber(argv[i + 1]) > 0) {
+      config.rounds = PositiveNumber(argv[++i]);
     } else if (strcmp(argv[i], "--program") == 0 && i + 1 < argc) {
       config.program = argv[++i];
     } else {

@@ -74,8 +74,11 @@ bool IsTranscriptOption(const std::string& arg) {
 
 }  // namespace
 
+// The names the linker's --wrap=fopen gives the real and the wrapped function.
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 extern "C" FILE* __real_fopen(const char* path, const char* mode);
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 extern "C" FILE* __wrap_fopen(const char* path, const char* mode) {
   FILE* file = __real_fopen(path, mode);
   if (g_recording && file != nullptr)

@@ -250,7 +250,7 @@ ChildResult ChildProcess::Wait(int timeout_seconds) {
   CloseOutput();
   ChildResult result;
   int status = 0;
-  struct timespec tick = {0, 5 * 1000 * 1000};
+  struct timespec tick = {0, 5L * 1000 * 1000};
   long deadline = NowMs() + timeout_seconds * 1000L;
   for (;;) {
     pid_t done = waitpid(pid_, &status, WNOHANG);

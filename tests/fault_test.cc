@@ -311,7 +311,7 @@ FaultCase LineCase(std::string name, Pieces before, const std::string& echo,
 
 // A session that never gets past the first prompt.
 FaultCase NoCommandCase(std::string name, ChildStreams streams) {
-  FaultCase c{.name = std::move(name), .input = {{"cmd\nstop\n"}}, .streams = streams};
+  FaultCase c{.name = std::move(name), .input = {{"cmd\nstop\n"}}, .streams = std::move(streams)};
   c.expected.Start().Prompt().End();
   c.commands = {""};
   return c;

@@ -147,7 +147,7 @@ TEST_F(TranscriptTest, WhileWaitingForACommandTheFileEndsWithThePrompt) {
       seen = Read("t.txt");
       if (seen == expected)
         return seen;
-      struct timespec tick = {0, 5 * 1000 * 1000};
+      struct timespec tick = {0, 5L * 1000 * 1000};
       nanosleep(&tick, nullptr);
     }
     return seen;
