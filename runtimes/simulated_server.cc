@@ -7,6 +7,7 @@
 // no file), nothing is written to standard output or standard error, and the
 // program's single thread is the only caller, so the state needs no lock.
 #include "platform/velmora_abi.h"
+#include "runtimes/export.h"
 
 #include <chrono>
 #include <cstdio>
@@ -16,13 +17,6 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
-
-// Exports by name on POSIX; on Windows a module-definition file exports by ordinal.
-#ifdef _WIN32
-#define VELMORA_EXPORT extern "C"
-#else
-#define VELMORA_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
 
 namespace {
 

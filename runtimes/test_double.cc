@@ -67,12 +67,7 @@
 #include <vector>
 
 #include "platform/velmora_abi.h"
-
-#ifdef _WIN32
-#define VELMORA_EXPORT extern "C"
-#else
-#define VELMORA_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
+#include "runtimes/export.h"
 
 namespace {
 
