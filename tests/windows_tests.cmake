@@ -46,8 +46,8 @@ ExternalProject_Add(vexmor_windows
 
 # One wine prefix for the whole test run, made before the first test needs it.
 set(wine_prefix ${CMAKE_CURRENT_BINARY_DIR}/wine)
-# Its wine server is started once (after any left from an earlier run is
-# stopped) and kept until the last test is done, so that the tests, two at a
+# Its wine server, in a prefix folder made first, is started once (after any
+# left from an earlier run is stopped) and kept until the last test is done, so that the tests, two at a
 # time, never start a program while a server is on its way out. The server is
 # detached from the test's output, which ctest waits on, and so is wineboot,
 # whose helper processes live as long as the server.
@@ -57,7 +57,7 @@ find_program(VEXMOR_WINESERVER NAMES wineserver wineserver64
 set(wine_env WINEPREFIX=${wine_prefix} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=)
 add_test(NAME Windows.prefix
          COMMAND ${CMAKE_COMMAND} -E env ${wine_env} sh -c
-                 "'${VEXMOR_WINESERVER}' -k 2>/dev/null; '${VEXMOR_WINESERVER}' -p </dev/null >/dev/null 2>&1 && '${VEXMOR_WINE}' wineboot --init </dev/null >/dev/null 2>&1")
+                 "mkdir -p '${wine_prefix}' && { '${VEXMOR_WINESERVER}' -k 2>/dev/null; '${VEXMOR_WINESERVER}' -p </dev/null >/dev/null 2>&1 && '${VEXMOR_WINE}' wineboot --init </dev/null >/dev/null 2>&1; }")
 set_tests_properties(Windows.prefix PROPERTIES FIXTURES_SETUP wine_prefix)
 add_test(NAME Windows.prefix.stop
          COMMAND ${CMAKE_COMMAND} -E env ${wine_env} ${VEXMOR_WINESERVER} -k)
